@@ -1,0 +1,10 @@
+# GoogleTest from the Debian sources, built for whichever target this tree is configured for.
+set(SV_GOOGLETEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+if(NOT EXISTS ${SV_GOOGLETEST_DIR}/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found in ${SV_GOOGLETEST_DIR}; run scripts/setup")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${SV_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
