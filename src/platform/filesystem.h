@@ -1,0 +1,120 @@
+// The file system as the program sees it. Paths are full Windows paths ("C:\dir\file") in
+// UTF-8; names compare without regard to letter case.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/datetime.h"
+#include "platform/errors.h"
+
+namespace sv::platform {
+
+using FileAttributes = std::uint32_t;
+inline constexpr FileAttributes kAttrReadOnly = 0x01;
+inline constexpr FileAttributes kAttrHidden = 0x02;
+inline constexpr FileAttributes kAttrSystem = 0x04;
+inline constexpr FileAttributes kAttrDirectory = 0x10;
+inline constexpr FileAttributes kAttrArchive = 0x20;
+inline constexpr FileAttributes kAttrNormal = 0x80;
+inline constexpr FileAttributes kAttrReparsePoint = 0x400;
+inline constexpr FileAttributes kInvalidAttributes = 0xFFFFFFFF;
+
+struct FileTimes {
+  FileTime creation;
+  FileTime lastAccess;
+  FileTime lastWrite;
+};
+
+// One entry of a directory search.
+struct FindData {
+  std::string name;  // the entry's own name, without its folder
+  FileAttributes attributes = 0;
+  FileTimes times;
+  std::uint64_t size = 0;
+
+  [[nodiscard]] bool IsDirectory() const noexcept { return (attributes & kAttrDirectory) != 0; }
+};
+
+// A running directory search, positioned on a matching entry. Closed when destroyed.
+class FileSearch {
+ public:
+  virtual ~FileSearch() = default;
+  [[nodiscard]] virtual const FindData& Current() const = 0;
+  // Moves to the next match; false when there is none.
+  [[nodiscard]] virtual bool Next() = 0;
+};
+
+enum class FileAccess { Read, Write, ReadWrite };
+
+// What other openers may do while this handle is open (combine with |).
+enum FileShare : unsigned {
+  kShareNone = 0,
+  kShareRead = 1,
+  kShareWrite = 2,
+  kShareDelete = 4,
+};
+
+enum class Disposition { CreateNew, CreateAlways, OpenExisting, OpenAlways };
+
+// An open file. Reads and writes start at the beginning and move on. Closed when destroyed.
+class File {
+ public:
+  virtual ~File() = default;
+  [[nodiscard]] virtual std::optional<std::uint64_t> Size() const = 0;
+  // Everything from the current position to the end.
+  [[nodiscard]] virtual std::optional<std::string> ReadToEnd() = 0;
+  virtual WinError Write(std::string_view bytes) = 0;
+  [[nodiscard]] virtual std::optional<FileTimes> GetTimes() const = 0;
+  virtual WinError SetTimes(const FileTimes& times) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Starts a search for `pattern`: a path whose last segment may hold the wildcards * and ?.
+  // Null when nothing matches (kErrorFileNotFound) or the folder is missing
+  // (kErrorPathNotFound). Hidden and system entries are found like any other.
+  [[nodiscard]] virtual std::unique_ptr<FileSearch> FindFirst(std::string_view pattern,
+                                                              WinError* error = nullptr) = 0;
+
+  // kInvalidAttributes when nothing exists at `path`.
+  [[nodiscard]] virtual FileAttributes GetAttributes(std::string_view path,
+                                                     WinError* error = nullptr) = 0;
+  virtual WinError SetAttributes(std::string_view path, FileAttributes attributes) = 0;
+
+  virtual WinError RemoveFile(std::string_view path) = 0;
+  // Only an empty directory can be removed.
+  virtual WinError RemoveDir(std::string_view path) = 0;
+  virtual WinError MakeDir(std::string_view path) = 0;
+
+  [[nodiscard]] virtual std::unique_ptr<File> OpenFile(std::string_view path, FileAccess access,
+                                                       unsigned share, Disposition disposition,
+                                                       WinError* error = nullptr) = 0;
+
+  // The version resource of an executable file: empty when the file has none or cannot be
+  // read. The block is opaque; ask it with the two queries below.
+  [[nodiscard]] virtual std::optional<std::vector<std::uint8_t>> ReadVersionResource(
+      std::string_view path) = 0;
+  // The language and code page pairs of "\VarFileInfo\Translation" (language in the low 16
+  // bits); empty when the block has no translation table.
+  [[nodiscard]] virtual std::vector<std::uint32_t> QueryVersionTranslations(
+      const std::vector<std::uint8_t>& block) = 0;
+  // A text value of the block, for example "\StringFileInfo\040904B0\FileVersion".
+  [[nodiscard]] virtual std::optional<std::string> QueryVersionString(
+      const std::vector<std::uint8_t>& block, std::string_view subBlock) = 0;
+};
+
+// The whole content of a file. Others may read the file meanwhile but not write it.
+[[nodiscard]] std::optional<std::string> ReadWholeFile(FileSystem& files, std::string_view path,
+                                                       WinError* error = nullptr);
+// Writes `bytes` as the file's whole content, creating the file or replacing what it held.
+WinError WriteWholeFile(FileSystem& files, std::string_view path, std::string_view bytes,
+                        Disposition disposition = Disposition::CreateAlways);
+
+}  // namespace sv::platform

@@ -1,0 +1,75 @@
+// Owners for the Windows handles the program uses; the only place that closes them.
+#pragma once
+
+#include <windows.h>
+// After <windows.h>, which they build on.
+#include <objbase.h>
+#include <wincrypt.h>
+
+#include "common/scoped_handle.h"
+
+namespace sv::win32 {
+
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::RegCloseKey(handle); }
+};
+
+// Files and other kernel objects whose "none" value is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Null() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle handle) noexcept {
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+  }
+  static void Close(Handle handle) noexcept { ::CloseHandle(handle); }
+};
+
+// Kernel objects whose "none" value is null (mutexes, processes, threads).
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::CloseHandle(handle); }
+};
+
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Null() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle handle) noexcept { return handle != INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) noexcept { ::FindClose(handle); }
+};
+
+struct CryptProviderTraits {
+  using Handle = HCRYPTPROV;
+  static Handle Null() noexcept { return 0; }
+  static bool IsValid(Handle handle) noexcept { return handle != 0; }
+  static void Close(Handle handle) noexcept { ::CryptReleaseContext(handle, 0); }
+};
+
+struct CryptHashTraits {
+  using Handle = HCRYPTHASH;
+  static Handle Null() noexcept { return 0; }
+  static bool IsValid(Handle handle) noexcept { return handle != 0; }
+  static void Close(Handle handle) noexcept { ::CryptDestroyHash(handle); }
+};
+
+// Memory the shell hands out (item id lists).
+struct CoTaskMemTraits {
+  using Handle = void*;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::CoTaskMemFree(handle); }
+};
+
+using RegKey = ScopedHandle<RegKeyTraits>;
+using FileHandle = ScopedHandle<FileHandleTraits>;
+using KernelHandle = ScopedHandle<KernelHandleTraits>;
+using FindHandle = ScopedHandle<FindHandleTraits>;
+using CryptProvider = ScopedHandle<CryptProviderTraits>;
+using CryptHash = ScopedHandle<CryptHashTraits>;
+using CoTaskMem = ScopedHandle<CoTaskMemTraits>;
+
+}  // namespace sv::win32

@@ -1,0 +1,242 @@
+#include "platform/win32/win32_filesystem.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/win32/handles.h"
+#include "platform/win32/wide.h"
+
+namespace sv::win32 {
+namespace {
+
+using platform::FileAttributes;
+using platform::FileTimes;
+using platform::WinError;
+
+sv::FileTime FromFiletime(const FILETIME& time) noexcept {
+  return {(static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime};
+}
+
+FILETIME ToFiletime(sv::FileTime time) noexcept {
+  FILETIME result;
+  result.dwLowDateTime = static_cast<DWORD>(time.ticks & 0xFFFFFFFFu);
+  result.dwHighDateTime = static_cast<DWORD>(time.ticks >> 32);
+  return result;
+}
+
+platform::FindData FromFindData(const WIN32_FIND_DATAW& data) {
+  platform::FindData entry;
+  entry.name = Narrow(data.cFileName);
+  entry.attributes = data.dwFileAttributes;
+  entry.times = {FromFiletime(data.ftCreationTime), FromFiletime(data.ftLastAccessTime),
+                 FromFiletime(data.ftLastWriteTime)};
+  entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return entry;
+}
+
+WinError LastError() noexcept {
+  return static_cast<WinError>(::GetLastError());
+}
+
+WinError Outcome(BOOL ok) noexcept {
+  return ok ? platform::kSuccess : LastError();
+}
+
+class Win32FileSearch final : public platform::FileSearch {
+ public:
+  Win32FileSearch(FindHandle handle, const WIN32_FIND_DATAW& first)
+      : handle_(std::move(handle)), current_(FromFindData(first)) {}
+
+  const platform::FindData& Current() const override { return current_; }
+
+  bool Next() override {
+    WIN32_FIND_DATAW data;
+    if (!::FindNextFileW(handle_.Get(), &data)) return false;
+    current_ = FromFindData(data);
+    return true;
+  }
+
+ private:
+  FindHandle handle_;
+  platform::FindData current_;
+};
+
+class Win32File final : public platform::File {
+ public:
+  explicit Win32File(FileHandle handle) : handle_(std::move(handle)) {}
+
+  std::optional<std::uint64_t> Size() const override {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(handle_.Get(), &size)) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+  }
+
+  std::optional<std::string> ReadToEnd() override {
+    std::string content;
+    char chunk[64 * 1024];
+    while (true) {
+      DWORD read = 0;
+      if (!::ReadFile(handle_.Get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
+      if (read == 0) return content;
+      content.append(chunk, read);
+    }
+  }
+
+  WinError Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+      DWORD written = 0;
+      if (!::WriteFile(handle_.Get(), bytes.data(), piece, &written, nullptr)) return LastError();
+      if (written == 0) return ERROR_WRITE_FAULT;
+      bytes.remove_prefix(written);
+    }
+    return platform::kSuccess;
+  }
+
+  std::optional<FileTimes> GetTimes() const override {
+    FILETIME creation, access, write;
+    if (!::GetFileTime(handle_.Get(), &creation, &access, &write)) return std::nullopt;
+    return FileTimes{FromFiletime(creation), FromFiletime(access), FromFiletime(write)};
+  }
+
+  WinError SetTimes(const FileTimes& times) override {
+    const FILETIME creation = ToFiletime(times.creation);
+    const FILETIME access = ToFiletime(times.lastAccess);
+    const FILETIME write = ToFiletime(times.lastWrite);
+    return Outcome(::SetFileTime(handle_.Get(), &creation, &access, &write));
+  }
+
+ private:
+  FileHandle handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::FileSearch> Win32FileSystem::FindFirst(std::string_view pattern,
+                                                                 WinError* error) {
+  WIN32_FIND_DATAW data;
+  FindHandle handle(::FindFirstFileW(Widen(pattern).c_str(), &data));
+  if (!handle) {
+    if (error != nullptr) *error = LastError();
+    return nullptr;
+  }
+  if (error != nullptr) *error = platform::kSuccess;
+  return std::make_unique<Win32FileSearch>(std::move(handle), data);
+}
+
+FileAttributes Win32FileSystem::GetAttributes(std::string_view path, WinError* error) {
+  const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+  if (error != nullptr) {
+    *error = attributes == INVALID_FILE_ATTRIBUTES ? LastError() : platform::kSuccess;
+  }
+  return attributes;
+}
+
+WinError Win32FileSystem::SetAttributes(std::string_view path, FileAttributes attributes) {
+  return Outcome(::SetFileAttributesW(Widen(path).c_str(), attributes));
+}
+
+WinError Win32FileSystem::RemoveFile(std::string_view path) {
+  return Outcome(::DeleteFileW(Widen(path).c_str()));
+}
+
+WinError Win32FileSystem::RemoveDir(std::string_view path) {
+  return Outcome(::RemoveDirectoryW(Widen(path).c_str()));
+}
+
+WinError Win32FileSystem::MakeDir(std::string_view path) {
+  return Outcome(::CreateDirectoryW(Widen(path).c_str(), nullptr));
+}
+
+std::unique_ptr<platform::File> Win32FileSystem::OpenFile(std::string_view path,
+                                                          platform::FileAccess access,
+                                                          unsigned share,
+                                                          platform::Disposition disposition,
+                                                          WinError* error) {
+  DWORD rights = 0;
+  switch (access) {
+    case platform::FileAccess::Read:
+      rights = GENERIC_READ;
+      break;
+    case platform::FileAccess::Write:
+      rights = GENERIC_WRITE;
+      break;
+    case platform::FileAccess::ReadWrite:
+      rights = GENERIC_READ | GENERIC_WRITE;
+      break;
+  }
+  DWORD shareMode = 0;
+  if (share & platform::kShareRead) shareMode |= FILE_SHARE_READ;
+  if (share & platform::kShareWrite) shareMode |= FILE_SHARE_WRITE;
+  if (share & platform::kShareDelete) shareMode |= FILE_SHARE_DELETE;
+  DWORD creation = OPEN_EXISTING;
+  switch (disposition) {
+    case platform::Disposition::CreateNew:
+      creation = CREATE_NEW;
+      break;
+    case platform::Disposition::CreateAlways:
+      creation = CREATE_ALWAYS;
+      break;
+    case platform::Disposition::OpenExisting:
+      creation = OPEN_EXISTING;
+      break;
+    case platform::Disposition::OpenAlways:
+      creation = OPEN_ALWAYS;
+      break;
+  }
+  FileHandle handle(::CreateFileW(Widen(path).c_str(), rights, shareMode, nullptr, creation,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) {
+    if (error != nullptr) *error = LastError();
+    return nullptr;
+  }
+  if (error != nullptr) *error = platform::kSuccess;
+  return std::make_unique<Win32File>(std::move(handle));
+}
+
+std::optional<std::vector<std::uint8_t>> Win32FileSystem::ReadVersionResource(
+    std::string_view path) {
+  const std::wstring widePath = Widen(path);
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
+  if (size == 0) return std::nullopt;
+  std::vector<std::uint8_t> block(size);
+  if (!::GetFileVersionInfoW(widePath.c_str(), 0, size, block.data())) return std::nullopt;
+  return block;
+}
+
+std::vector<std::uint32_t> Win32FileSystem::QueryVersionTranslations(
+    const std::vector<std::uint8_t>& block) {
+  void* data = nullptr;
+  UINT length = 0;
+  // VerQueryValueW only reads the block, but its prototype asks for a writable pointer.
+  auto* mutableBlock = const_cast<std::uint8_t*>(block.data());
+  if (block.empty() ||
+      !::VerQueryValueW(mutableBlock, L"\\VarFileInfo\\Translation", &data, &length) ||
+      data == nullptr) {
+    return {};
+  }
+  std::vector<std::uint32_t> pairs(length / sizeof(std::uint32_t));
+  std::memcpy(pairs.data(), data, pairs.size() * sizeof(std::uint32_t));
+  return pairs;
+}
+
+std::optional<std::string> Win32FileSystem::QueryVersionString(
+    const std::vector<std::uint8_t>& block, std::string_view subBlock) {
+  void* data = nullptr;
+  UINT length = 0;
+  auto* mutableBlock = const_cast<std::uint8_t*>(block.data());
+  if (block.empty() || !::VerQueryValueW(mutableBlock, Widen(subBlock).c_str(), &data, &length) ||
+      data == nullptr) {
+    return std::nullopt;
+  }
+  // The length counts characters and may include the terminator.
+  std::wstring_view text(static_cast<const wchar_t*>(data), length);
+  const auto end = text.find(L'\0');
+  if (end != std::wstring_view::npos) text = text.substr(0, end);
+  return Narrow(text);
+}
+
+}  // namespace sv::win32

@@ -1,0 +1,30 @@
+// The file system through the Windows file functions.
+#pragma once
+
+#include "platform/filesystem.h"
+
+namespace sv::win32 {
+
+class Win32FileSystem final : public platform::FileSystem {
+ public:
+  [[nodiscard]] std::unique_ptr<platform::FileSearch> FindFirst(
+      std::string_view pattern, platform::WinError* error = nullptr) override;
+  [[nodiscard]] platform::FileAttributes GetAttributes(
+      std::string_view path, platform::WinError* error = nullptr) override;
+  platform::WinError SetAttributes(std::string_view path,
+                                   platform::FileAttributes attributes) override;
+  platform::WinError RemoveFile(std::string_view path) override;
+  platform::WinError RemoveDir(std::string_view path) override;
+  platform::WinError MakeDir(std::string_view path) override;
+  [[nodiscard]] std::unique_ptr<platform::File> OpenFile(
+      std::string_view path, platform::FileAccess access, unsigned share,
+      platform::Disposition disposition, platform::WinError* error = nullptr) override;
+  [[nodiscard]] std::optional<std::vector<std::uint8_t>> ReadVersionResource(
+      std::string_view path) override;
+  [[nodiscard]] std::vector<std::uint32_t> QueryVersionTranslations(
+      const std::vector<std::uint8_t>& block) override;
+  [[nodiscard]] std::optional<std::string> QueryVersionString(
+      const std::vector<std::uint8_t>& block, std::string_view subBlock) override;
+};
+
+}  // namespace sv::win32
