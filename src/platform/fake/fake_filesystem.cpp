@@ -1,0 +1,402 @@
+#include "platform/fake/fake_filesystem.h"
+
+#include <algorithm>
+
+#include "platform/fake/fake_paths.h"
+#include "platform/fake/version_resource.h"
+
+namespace sv::fake {
+
+using platform::Disposition;
+using platform::FileAccess;
+using platform::FileAttributes;
+using platform::FindData;
+using platform::WinError;
+
+namespace {
+
+struct OpenState {
+  bool read = false;
+  bool write = false;
+  unsigned share = 0;
+};
+
+}  // namespace
+
+struct FakeFileSystem::Node {
+  std::string name;
+  bool directory = false;
+  FileAttributes attributes = 0;  // the directory bit is implied by `directory`
+  platform::FileTimes times;
+  std::string data;
+  std::optional<std::vector<std::uint8_t>> version;
+  std::map<std::string, std::shared_ptr<Node>, LessFoldUpper> children;
+  std::vector<const OpenState*> opens;
+};
+
+struct FakeFileSystem::Located {
+  std::shared_ptr<Node> parent;  // null for a drive root
+  std::string leaf;
+  std::shared_ptr<Node> node;  // null when nothing exists there
+};
+
+namespace {
+
+using Node = FakeFileSystem::Node;
+
+FileAttributes Reported(const Node& node) {
+  if (node.directory) return node.attributes | platform::kAttrDirectory;
+  return node.attributes == 0 ? platform::kAttrNormal : node.attributes;
+}
+
+FindData EntryOf(const Node& node, std::string name) {
+  FindData entry;
+  entry.name = std::move(name);
+  entry.attributes = Reported(node);
+  entry.times = node.times;
+  entry.size = node.directory ? 0 : node.data.size();
+  return entry;
+}
+
+// Whether a new opening with these rights and sharing can join the ones already open.
+bool SharingAllows(const Node& node, bool read, bool write, bool remove, unsigned share) {
+  for (const OpenState* open : node.opens) {
+    if ((read && !(open->share & platform::kShareRead)) ||
+        (write && !(open->share & platform::kShareWrite)) ||
+        (remove && !(open->share & platform::kShareDelete)) ||
+        (open->read && !(share & platform::kShareRead)) ||
+        (open->write && !(share & platform::kShareWrite))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+class FakeSearch final : public platform::FileSearch {
+ public:
+  explicit FakeSearch(std::vector<FindData> entries) : entries_(std::move(entries)) {}
+  const FindData& Current() const override { return entries_[index_]; }
+  bool Next() override {
+    if (index_ + 1 >= entries_.size()) return false;
+    ++index_;
+    return true;
+  }
+
+ private:
+  std::vector<FindData> entries_;
+  std::size_t index_ = 0;
+};
+
+class FakeFile final : public platform::File {
+ public:
+  FakeFile(std::shared_ptr<Node> node, OpenState state, Faults& faults, const FakeClock& clock,
+           std::string path)
+      : node_(std::move(node)),
+        state_(state),
+        faults_(faults),
+        clock_(clock),
+        path_(std::move(path)) {
+    node_->opens.push_back(&state_);
+  }
+  ~FakeFile() override { std::erase(node_->opens, &state_); }
+  FakeFile(const FakeFile&) = delete;
+  FakeFile& operator=(const FakeFile&) = delete;
+
+  std::optional<std::uint64_t> Size() const override { return node_->data.size(); }
+
+  std::optional<std::string> ReadToEnd() override {
+    if (!state_.read || faults_.Find(Op::ReadFile, path_)) return std::nullopt;
+    std::string content = node_->data.substr(std::min(position_, node_->data.size()));
+    position_ = node_->data.size();
+    return content;
+  }
+
+  WinError Write(std::string_view bytes) override {
+    if (!state_.write) return platform::kErrorAccessDenied;
+    if (const auto fault = faults_.Find(Op::WriteFile, path_)) return *fault;
+    std::string& data = node_->data;
+    if (data.size() < position_ + bytes.size()) data.resize(position_ + bytes.size());
+    std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(position_));
+    position_ += bytes.size();
+    node_->times.lastWrite = node_->times.lastAccess = clock_.UtcNow();
+    return platform::kSuccess;
+  }
+
+  std::optional<platform::FileTimes> GetTimes() const override { return node_->times; }
+
+  WinError SetTimes(const platform::FileTimes& times) override {
+    if (!state_.write) return platform::kErrorAccessDenied;
+    node_->times = times;
+    return platform::kSuccess;
+  }
+
+ private:
+  std::shared_ptr<Node> node_;
+  OpenState state_;
+  Faults& faults_;
+  const FakeClock& clock_;
+  std::string path_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace
+
+FakeFileSystem::FakeFileSystem(Faults& faults, const FakeClock& clock)
+    : faults_(faults), clock_(clock) {
+  AddDrive('C');
+}
+
+FakeFileSystem::~FakeFileSystem() = default;
+
+std::shared_ptr<Node> FakeFileSystem::NewNode(std::string name, bool directory) const {
+  auto node = std::make_shared<Node>();
+  node->name = std::move(name);
+  node->directory = directory;
+  node->attributes = directory ? 0 : platform::kAttrArchive;
+  const FileTime now = clock_.UtcNow();
+  node->times = {now, now, now};
+  return node;
+}
+
+void FakeFileSystem::AddDrive(char letter) {
+  const char drive = ToUpperAscii(letter);
+  if (!drives_.contains(drive)) drives_[drive] = NewNode(std::string(1, drive) + ":", true);
+}
+
+FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* error) const {
+  Located located;
+  WinError code = platform::kSuccess;
+  const auto parsed = ParsePath(path, &code);
+  auto finish = [&](WinError result) {
+    if (error != nullptr) *error = result;
+    return located;
+  };
+  if (!parsed) return finish(code);
+  if (parsed->hasWildcards) return finish(platform::kErrorInvalidName);
+  const auto drive = drives_.find(parsed->drive);
+  if (drive == drives_.end()) return finish(platform::kErrorPathNotFound);
+  std::shared_ptr<Node> node = drive->second;
+  if (parsed->segments.empty()) {
+    located.node = node;
+    return finish(platform::kSuccess);
+  }
+  for (std::size_t i = 0; i + 1 < parsed->segments.size(); ++i) {
+    const auto it = node->children.find(parsed->segments[i]);
+    if (it == node->children.end() || !it->second->directory) {
+      return finish(platform::kErrorPathNotFound);
+    }
+    node = it->second;
+  }
+  located.parent = node;
+  located.leaf = parsed->segments.back();
+  const auto it = node->children.find(located.leaf);
+  if (it == node->children.end()) return finish(platform::kErrorFileNotFound);
+  // "C:\dir\file\" names a folder that cannot exist.
+  if (parsed->trailingSeparator && !it->second->directory) {
+    return finish(platform::kErrorPathNotFound);
+  }
+  located.node = it->second;
+  return finish(platform::kSuccess);
+}
+
+void FakeFileSystem::PutDirectory(std::string_view path) {
+  const auto parsed = ParsePath(path, nullptr);
+  if (!parsed) return;
+  AddDrive(parsed->drive);
+  std::shared_ptr<Node> node = drives_[parsed->drive];
+  for (const auto& segment : parsed->segments) {
+    auto it = node->children.find(segment);
+    if (it == node->children.end()) {
+      it = node->children.emplace(segment, NewNode(segment, true)).first;
+    }
+    node = it->second;
+  }
+}
+
+void FakeFileSystem::PutFile(std::string_view path, std::string_view content) {
+  const auto parsed = ParsePath(path, nullptr);
+  if (!parsed || parsed->segments.empty()) return;
+  std::string folder(1, parsed->drive);
+  folder += ':';
+  for (std::size_t i = 0; i + 1 < parsed->segments.size(); ++i) {
+    folder += '\\' + parsed->segments[i];
+  }
+  PutDirectory(folder + '\\');
+  const Located located = Locate(path, nullptr);
+  if (!located.parent) return;
+  auto node = located.node;
+  if (!node) {
+    node = NewNode(located.leaf, false);
+    located.parent->children.emplace(located.leaf, node);
+  }
+  node->data = std::string(content);
+  node->times.lastWrite = clock_.UtcNow();
+}
+
+void FakeFileSystem::PutVersionResource(std::string_view path, std::vector<std::uint8_t> block) {
+  const Located located = Locate(path, nullptr);
+  if (located.node && !located.node->directory) located.node->version = std::move(block);
+}
+
+std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view pattern,
+                                                                WinError* error) {
+  auto fail = [error](WinError code) -> std::unique_ptr<platform::FileSearch> {
+    if (error != nullptr) *error = code;
+    return nullptr;
+  };
+  if (const auto fault = faults_.Find(Op::FindFirst, pattern)) return fail(*fault);
+  WinError code = platform::kSuccess;
+  const auto parsed = ParsePath(pattern, &code);
+  if (!parsed) return fail(code);
+  // A search needs a name to look for: "C:\" and "C:\dir\" find nothing.
+  if (parsed->segments.empty() || parsed->trailingSeparator) {
+    return fail(platform::kErrorFileNotFound);
+  }
+  const auto drive = drives_.find(parsed->drive);
+  if (drive == drives_.end()) return fail(platform::kErrorPathNotFound);
+  std::shared_ptr<Node> folder = drive->second;
+  for (std::size_t i = 0; i + 1 < parsed->segments.size(); ++i) {
+    const auto it = folder->children.find(parsed->segments[i]);
+    if (it == folder->children.end() || !it->second->directory) {
+      return fail(platform::kErrorPathNotFound);
+    }
+    folder = it->second;
+  }
+  const std::string& wanted = parsed->segments.back();
+  std::vector<FindData> entries;
+  if (!parsed->hasWildcards) {
+    const auto it = folder->children.find(wanted);
+    if (it != folder->children.end()) entries.push_back(EntryOf(*it->second, it->second->name));
+  } else {
+    if (parsed->segments.size() > 1) {
+      for (const char* dots : {".", ".."}) {
+        if (MatchesWildcard(wanted, dots)) entries.push_back(EntryOf(*folder, dots));
+      }
+    }
+    for (const auto& [name, child] : folder->children) {
+      if (MatchesWildcard(wanted, name)) entries.push_back(EntryOf(*child, name));
+    }
+  }
+  if (entries.empty()) return fail(platform::kErrorFileNotFound);
+  if (error != nullptr) *error = platform::kSuccess;
+  return std::make_unique<FakeSearch>(std::move(entries));
+}
+
+FileAttributes FakeFileSystem::GetAttributes(std::string_view path, WinError* error) {
+  if (const auto fault = faults_.Find(Op::GetAttributes, path)) {
+    if (error != nullptr) *error = *fault;
+    return platform::kInvalidAttributes;
+  }
+  const Located located = Locate(path, error);
+  return located.node ? Reported(*located.node) : platform::kInvalidAttributes;
+}
+
+WinError FakeFileSystem::SetAttributes(std::string_view path, FileAttributes attributes) {
+  if (const auto fault = faults_.Find(Op::SetAttributes, path)) return *fault;
+  WinError code = platform::kSuccess;
+  const Located located = Locate(path, &code);
+  if (!located.node) return code;
+  constexpr FileAttributes kSettable = platform::kAttrReadOnly | platform::kAttrHidden |
+                                       platform::kAttrSystem | platform::kAttrArchive;
+  located.node->attributes = attributes & kSettable;
+  return platform::kSuccess;
+}
+
+WinError FakeFileSystem::RemoveFile(std::string_view path) {
+  if (const auto fault = faults_.Find(Op::RemoveFile, path)) return *fault;
+  WinError code = platform::kSuccess;
+  const Located located = Locate(path, &code);
+  if (!located.node) return code;
+  const Node& node = *located.node;
+  if (node.directory || (node.attributes & platform::kAttrReadOnly)) {
+    return platform::kErrorAccessDenied;
+  }
+  if (!SharingAllows(node, false, false, true,
+                     platform::kShareRead | platform::kShareWrite | platform::kShareDelete)) {
+    return platform::kErrorSharingViolation;
+  }
+  located.parent->children.erase(located.leaf);
+  return platform::kSuccess;
+}
+
+WinError FakeFileSystem::RemoveDir(std::string_view path) {
+  if (const auto fault = faults_.Find(Op::RemoveDir, path)) return *fault;
+  WinError code = platform::kSuccess;
+  const Located located = Locate(path, &code);
+  if (!located.node) return code;
+  const Node& node = *located.node;
+  if (!node.directory) return platform::kErrorDirectory;
+  if (!node.children.empty() || !located.parent) return platform::kErrorDirNotEmpty;
+  if (node.attributes & platform::kAttrReadOnly) return platform::kErrorAccessDenied;
+  located.parent->children.erase(located.leaf);
+  return platform::kSuccess;
+}
+
+WinError FakeFileSystem::MakeDir(std::string_view path) {
+  if (const auto fault = faults_.Find(Op::MakeDir, path)) return *fault;
+  WinError code = platform::kSuccess;
+  const Located located = Locate(path, &code);
+  if (located.node) return platform::kErrorAlreadyExists;
+  if (!located.parent) return code;
+  located.parent->children.emplace(located.leaf, NewNode(located.leaf, true));
+  return platform::kSuccess;
+}
+
+std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::string_view path, FileAccess access,
+                                                         unsigned share, Disposition disposition,
+                                                         WinError* error) {
+  auto fail = [error](WinError code) -> std::unique_ptr<platform::File> {
+    if (error != nullptr) *error = code;
+    return nullptr;
+  };
+  if (const auto fault = faults_.Find(Op::OpenFile, path)) return fail(*fault);
+  WinError code = platform::kSuccess;
+  const Located located = Locate(path, &code);
+  if (!located.node && !located.parent) return fail(code);
+  const bool read = access != FileAccess::Write;
+  const bool write = access != FileAccess::Read;
+  std::shared_ptr<Node> node = located.node;
+  if (node) {
+    if (node->directory) return fail(platform::kErrorAccessDenied);
+    if (disposition == Disposition::CreateNew) return fail(platform::kErrorFileExists);
+    const bool truncate = disposition == Disposition::CreateAlways;
+    if ((write || truncate) && (node->attributes & platform::kAttrReadOnly)) {
+      return fail(platform::kErrorAccessDenied);
+    }
+    if (!SharingAllows(*node, read, write || truncate, false, share)) {
+      return fail(platform::kErrorSharingViolation);
+    }
+    if (truncate) {
+      node->data.clear();
+      node->times.lastWrite = clock_.UtcNow();
+    }
+  } else {
+    if (code != platform::kErrorFileNotFound) return fail(code);
+    if (disposition == Disposition::OpenExisting) return fail(platform::kErrorFileNotFound);
+    node = NewNode(located.leaf, false);
+    located.parent->children.emplace(located.leaf, node);
+  }
+  if (error != nullptr) *error = platform::kSuccess;
+  return std::make_unique<FakeFile>(node, OpenState{read, write, share}, faults_, clock_,
+                                    std::string(path));
+}
+
+std::optional<std::vector<std::uint8_t>> FakeFileSystem::ReadVersionResource(
+    std::string_view path) {
+  if (faults_.Find(Op::ReadVersionResource, path)) return std::nullopt;
+  const Located located = Locate(path, nullptr);
+  if (!located.node || located.node->directory) return std::nullopt;
+  return located.node->version;
+}
+
+std::vector<std::uint32_t> FakeFileSystem::QueryVersionTranslations(
+    const std::vector<std::uint8_t>& block) {
+  return ReadVersionTranslations(block);
+}
+
+std::optional<std::string> FakeFileSystem::QueryVersionString(
+    const std::vector<std::uint8_t>& block, std::string_view subBlock) {
+  return ReadVersionString(block, subBlock);
+}
+
+}  // namespace sv::fake

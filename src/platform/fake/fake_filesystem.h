@@ -1,0 +1,64 @@
+// An in-memory file system that behaves like the one Windows and Wine give the program:
+// drives with folders and files, names compared without regard to case, directory listings
+// with "." and ".." first (except at a drive root) and then the names folded to upper case,
+// attributes and file times, sharing rules for open files, and version resources.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/fake/fake_clock.h"
+#include "platform/fake/fake_faults.h"
+#include "platform/filesystem.h"
+
+namespace sv::fake {
+
+class FakeFileSystem final : public platform::FileSystem {
+ public:
+  FakeFileSystem(Faults& faults, const FakeClock& clock);
+  ~FakeFileSystem() override;
+
+  // Adds an empty drive ("D"); drive C exists from the start.
+  void AddDrive(char letter);
+
+  // Conveniences for seeding a machine: create a file (and its missing folders) with the
+  // given content, a folder with its parents, or give a file a version resource.
+  void PutFile(std::string_view path, std::string_view content = {});
+  void PutDirectory(std::string_view path);
+  void PutVersionResource(std::string_view path, std::vector<std::uint8_t> block);
+
+  [[nodiscard]] std::unique_ptr<platform::FileSearch> FindFirst(
+      std::string_view pattern, platform::WinError* error = nullptr) override;
+  [[nodiscard]] platform::FileAttributes GetAttributes(
+      std::string_view path, platform::WinError* error = nullptr) override;
+  platform::WinError SetAttributes(std::string_view path,
+                                   platform::FileAttributes attributes) override;
+  platform::WinError RemoveFile(std::string_view path) override;
+  platform::WinError RemoveDir(std::string_view path) override;
+  platform::WinError MakeDir(std::string_view path) override;
+  [[nodiscard]] std::unique_ptr<platform::File> OpenFile(
+      std::string_view path, platform::FileAccess access, unsigned share,
+      platform::Disposition disposition, platform::WinError* error = nullptr) override;
+  [[nodiscard]] std::optional<std::vector<std::uint8_t>> ReadVersionResource(
+      std::string_view path) override;
+  [[nodiscard]] std::vector<std::uint32_t> QueryVersionTranslations(
+      const std::vector<std::uint8_t>& block) override;
+  [[nodiscard]] std::optional<std::string> QueryVersionString(
+      const std::vector<std::uint8_t>& block, std::string_view subBlock) override;
+
+  struct Node;
+
+ private:
+  struct Located;
+  [[nodiscard]] Located Locate(std::string_view path, platform::WinError* error) const;
+  [[nodiscard]] std::shared_ptr<Node> NewNode(std::string name, bool directory) const;
+
+  Faults& faults_;
+  const FakeClock& clock_;
+  std::map<char, std::shared_ptr<Node>> drives_;
+};
+
+}  // namespace sv::fake
