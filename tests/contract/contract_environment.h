@@ -1,0 +1,52 @@
+// The platform contract: one set of tests that runs against the fake machine on the host and
+// against the real Windows implementation under Wine, so the fake cannot drift from the system
+// it stands for. Each test binary supplies MakeContractEnvironment for its backend.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace sv::testing {
+
+enum class VersionFixture {
+  // A version resource with a translation table for 0409/04B0 and FileVersion "1.7.5.199".
+  WithTranslation,
+  // A string table 040904B0 with FileVersion "2.0.0.1" but no "VarFileInfo" block.
+  WithoutTranslation,
+};
+
+class ContractEnvironment {
+ public:
+  virtual ~ContractEnvironment() = default;
+  [[nodiscard]] virtual platform::Platform Platform() = 0;
+  // "fake" or "win32", for messages.
+  [[nodiscard]] virtual std::string Backend() const = 0;
+  // A folder that exists, is empty, and is removed after the test.
+  [[nodiscard]] virtual std::string ScratchFolder() = 0;
+  // A key below HKEY_CURRENT_USER (path without hive) that exists, is empty, and is removed
+  // after the test.
+  [[nodiscard]] virtual std::string ScratchKey() = 0;
+  // Places an executable with the given version resource at `path`.
+  virtual void PutVersionedFile(const std::string& path, VersionFixture fixture) = 0;
+};
+
+[[nodiscard]] std::unique_ptr<ContractEnvironment> MakeContractEnvironment();
+
+// Base fixture of the contract tests.
+class PlatformContract : public ::testing::Test {
+ protected:
+  void SetUp() override { env_ = MakeContractEnvironment(); }
+  void TearDown() override { env_.reset(); }
+
+  platform::Registry& Registry() { return env_->Platform().registry; }
+  platform::FileSystem& Files() { return env_->Platform().files; }
+  platform::System& System() { return env_->Platform().system; }
+
+  std::unique_ptr<ContractEnvironment> env_;
+};
+
+}  // namespace sv::testing

@@ -1,0 +1,48 @@
+// The contract's backend in unit-test binaries: a fresh fake machine per test.
+#include "contract/contract_environment.h"
+#include "platform/fake/fake_machine.h"
+#include "platform/fake/version_resource.h"
+
+namespace sv::testing {
+namespace {
+
+class FakeEnvironment final : public ContractEnvironment {
+ public:
+  FakeEnvironment() {
+    machine_.files.PutFile(machine_.system.executablePath, "MZ");
+    machine_.files.PutDirectory("C:\\users\\root\\Temp\\contract");
+    machine_.registry.CreateKey(platform::Hive::CurrentUser, "Software\\SorvaneTests\\contract");
+  }
+
+  platform::Platform Platform() override { return machine_.Get(); }
+  std::string Backend() const override { return "fake"; }
+  std::string ScratchFolder() override { return "C:\\users\\root\\Temp\\contract"; }
+  std::string ScratchKey() override { return "Software\\SorvaneTests\\contract"; }
+
+  void PutVersionedFile(const std::string& path, VersionFixture fixture) override {
+    fake::VersionResourceContent content;
+    if (fixture == VersionFixture::WithTranslation) {
+      content.fileVersion[0] = 1, content.fileVersion[1] = 7, content.fileVersion[2] = 5;
+      content.fileVersion[3] = 199;
+      content.stringTables = {
+          {"040904B0", {{"CompanyName", "Sorvane"}, {"FileVersion", "1.7.5.199"}}}};
+      content.translations = std::vector<std::uint32_t>{0x04B00409};
+    } else {
+      content.fileVersion[0] = 2, content.fileVersion[3] = 1;
+      content.stringTables = {{"040904B0", {{"FileVersion", "2.0.0.1"}}}};
+    }
+    machine_.files.PutFile(path, "MZ");
+    machine_.files.PutVersionResource(path, fake::BuildVersionResource(content));
+  }
+
+ private:
+  fake::FakeMachine machine_{fake::FakeMachine::Layout::Standard};
+};
+
+}  // namespace
+
+std::unique_ptr<ContractEnvironment> MakeContractEnvironment() {
+  return std::make_unique<FakeEnvironment>();
+}
+
+}  // namespace sv::testing

@@ -1,0 +1,301 @@
+#include <string>
+#include <vector>
+
+#include "contract/contract_environment.h"
+
+namespace sv::testing {
+namespace {
+
+using platform::Disposition;
+using platform::FileAccess;
+
+class FileSystemContract : public PlatformContract {
+ protected:
+  std::string Path(const std::string& below) { return env_->ScratchFolder() + "\\" + below; }
+
+  void Put(const std::string& below, std::string_view content = "data") {
+    ASSERT_EQ(platform::WriteWholeFile(Files(), Path(below), content), platform::kSuccess) << below;
+  }
+  void Dir(const std::string& below) {
+    ASSERT_EQ(Files().MakeDir(Path(below)), platform::kSuccess) << below;
+  }
+
+  std::vector<std::string> Names(const std::string& pattern) {
+    std::vector<std::string> names;
+    if (auto search = Files().FindFirst(pattern)) {
+      do {
+        names.push_back(search->Current().name);
+      } while (search->Next());
+    }
+    return names;
+  }
+
+  std::optional<platform::FindData> Find(const std::string& path) {
+    auto search = Files().FindFirst(path);
+    if (!search) return std::nullopt;
+    return search->Current();
+  }
+
+  void SetLastWrite(const std::string& below, const SystemTime& when) {
+    auto file = Files().OpenFile(Path(below), FileAccess::ReadWrite, platform::kShareRead,
+                                 Disposition::OpenExisting);
+    ASSERT_TRUE(file);
+    auto times = file->GetTimes();
+    ASSERT_TRUE(times);
+    times->lastWrite = SystemTimeToFileTime(when).value();
+    ASSERT_EQ(file->SetTimes(*times), platform::kSuccess);
+  }
+};
+
+TEST_F(FileSystemContract, MissingEntriesHaveNoAttributes) {
+  platform::WinError error = platform::kSuccess;
+  EXPECT_EQ(Files().GetAttributes(Path("missing"), &error), platform::kInvalidAttributes);
+  EXPECT_EQ(error, platform::kErrorFileNotFound);
+  EXPECT_EQ(Files().GetAttributes(Path("missing\\deeper"), &error), platform::kInvalidAttributes);
+  EXPECT_EQ(error, platform::kErrorPathNotFound);
+}
+
+TEST_F(FileSystemContract, FilesAndDirectoriesAreToldApart) {
+  Put("file.txt");
+  Dir("folder");
+  EXPECT_EQ(Files().GetAttributes(Path("file.txt")) & platform::kAttrDirectory, 0u);
+  EXPECT_NE(Files().GetAttributes(Path("folder")) & platform::kAttrDirectory, 0u);
+  EXPECT_FALSE(Find(Path("file.txt"))->IsDirectory());
+  EXPECT_TRUE(Find(Path("folder"))->IsDirectory());
+}
+
+TEST_F(FileSystemContract, ListingGivesDotEntriesFirstThenNamesFoldedToUpperCase) {
+  for (const char* name : {"_x", "a", "Z", "b.txt"})
+    Put(name);
+  Dir("Dir");
+  // '_' sorts after the letters when names fold to upper case.
+  const std::vector<std::string> expected = {".", "..", "a", "b.txt", "Dir", "Z", "_x"};
+  EXPECT_EQ(Names(Path("*")), expected);
+  EXPECT_EQ(Names(Path("*.*")), expected);
+}
+
+TEST_F(FileSystemContract, WildcardsMatchInTheLastSegment) {
+  for (const char* name : {"b.txt", "a", "x.default", "y.default", "z.other", "long.name.txt"}) {
+    Put(name);
+  }
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"*.default", {"x.default", "y.default"}},
+      {"*.txt", {"b.txt", "long.name.txt"}},
+      {"b.*", {"b.txt"}},
+      {"a.*", {"a"}},  // ".*" also matches a name without extension
+      {"?.default", {"x.default", "y.default"}},
+      {"*.DEFAULT", {"x.default", "y.default"}},
+      {"long*", {"long.name.txt"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Names(Path(c.pattern)), c.names) << c.pattern;
+}
+
+TEST_F(FileSystemContract, SearchWithoutWildcardsFindsTheEntryItself) {
+  Put("Single.txt");
+  Dir("Sub");
+  EXPECT_EQ(Names(Path("single.TXT")), std::vector<std::string>{"Single.txt"});
+  EXPECT_EQ(Names(Path("sub")), std::vector<std::string>{"Sub"});
+  EXPECT_TRUE(Names(Path("Sub\\")).empty());  // a trailing backslash names nothing to find
+}
+
+TEST_F(FileSystemContract, FailedSearchesTellMissingFolderFromNoMatch) {
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(Files().FindFirst(Path("*.none"), &error));
+  EXPECT_EQ(error, platform::kErrorFileNotFound);
+  EXPECT_FALSE(Files().FindFirst(Path("nowhere\\*"), &error));
+  EXPECT_EQ(error, platform::kErrorPathNotFound);
+}
+
+TEST_F(FileSystemContract, HiddenAndSystemAttributesAreKeptAndFound) {
+  Put("secret.dat");
+  Dir("hiddendir");
+  const platform::FileAttributes both = platform::kAttrHidden | platform::kAttrSystem;
+  ASSERT_EQ(Files().SetAttributes(Path("secret.dat"), both), platform::kSuccess);
+  ASSERT_EQ(Files().SetAttributes(Path("hiddendir"), platform::kAttrHidden), platform::kSuccess);
+  EXPECT_EQ(Files().GetAttributes(Path("secret.dat")) & both, both);
+  EXPECT_EQ(Files().GetAttributes(Path("hiddendir")) & (both | platform::kAttrDirectory),
+            platform::kAttrHidden | platform::kAttrDirectory);
+  const auto found = Find(Path("secret*"));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->attributes & both, both);
+  ASSERT_EQ(Files().SetAttributes(Path("secret.dat"), platform::kAttrNormal), platform::kSuccess);
+  EXPECT_EQ(Files().GetAttributes(Path("secret.dat")) & both, 0u);
+}
+
+TEST_F(FileSystemContract, OnlyEmptyDirectoriesCanBeRemoved) {
+  Dir("full");
+  Put("full\\inside");
+  EXPECT_EQ(Files().RemoveDir(Path("full")), platform::kErrorDirNotEmpty);
+  EXPECT_EQ(Files().RemoveFile(Path("full")), platform::kErrorAccessDenied);
+  EXPECT_EQ(Files().RemoveDir(Path("full\\inside")), platform::kErrorDirectory);
+  EXPECT_EQ(Files().RemoveFile(Path("full\\inside")), platform::kSuccess);
+  EXPECT_EQ(Files().RemoveDir(Path("full")), platform::kSuccess);
+  EXPECT_EQ(Files().GetAttributes(Path("full")), platform::kInvalidAttributes);
+  EXPECT_EQ(Files().RemoveDir(Path("full")), platform::kErrorFileNotFound);
+  EXPECT_EQ(Files().RemoveFile(Path("full")), platform::kErrorFileNotFound);
+}
+
+TEST_F(FileSystemContract, ReadOnlyFileIsNotDeletedUntilTheAttributeIsCleared) {
+  Put("locked.txt");
+  ASSERT_EQ(Files().SetAttributes(Path("locked.txt"), platform::kAttrReadOnly), platform::kSuccess);
+  EXPECT_EQ(Files().RemoveFile(Path("locked.txt")), platform::kErrorAccessDenied);
+  ASSERT_EQ(Files().SetAttributes(Path("locked.txt"), platform::kAttrNormal), platform::kSuccess);
+  EXPECT_EQ(Files().RemoveFile(Path("locked.txt")), platform::kSuccess);
+}
+
+TEST_F(FileSystemContract, FileInUseCannotBeDeletedOrWritten) {
+  Put("busy.txt");
+  {
+    auto reader = Files().OpenFile(Path("busy.txt"), FileAccess::Read, platform::kShareRead,
+                                   Disposition::OpenExisting);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(Files().RemoveFile(Path("busy.txt")), platform::kErrorSharingViolation);
+    platform::WinError error = platform::kSuccess;
+    EXPECT_FALSE(Files().OpenFile(Path("busy.txt"), FileAccess::Write, platform::kShareRead,
+                                  Disposition::OpenExisting, &error));
+    EXPECT_EQ(error, platform::kErrorSharingViolation);
+    // Reading alongside is allowed: both sides share reading.
+    EXPECT_TRUE(platform::ReadWholeFile(Files(), Path("busy.txt")));
+  }
+  EXPECT_EQ(Files().RemoveFile(Path("busy.txt")), platform::kSuccess);
+}
+
+TEST_F(FileSystemContract, WholeFilesRoundTripByteForByte) {
+  std::string content;
+  for (int i = 0; i < 200'000; ++i)
+    content += static_cast<char>(i * 7 % 256);
+  Put("blob.bin", content);
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path("blob.bin")), content);
+  EXPECT_EQ(Find(Path("blob.bin"))->size, content.size());
+  Put("blob.bin", "short");  // replacing truncates
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path("blob.bin")), "short");
+  Put("empty.bin", "");
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path("empty.bin")), "");
+}
+
+TEST_F(FileSystemContract, OpeningFollowsItsDisposition) {
+  Put("exists.txt");
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(Files().OpenFile(Path("exists.txt"), FileAccess::Write, platform::kShareNone,
+                                Disposition::CreateNew, &error));
+  EXPECT_EQ(error, platform::kErrorFileExists);
+  EXPECT_FALSE(Files().OpenFile(Path("absent.txt"), FileAccess::Read, platform::kShareRead,
+                                Disposition::OpenExisting, &error));
+  EXPECT_EQ(error, platform::kErrorFileNotFound);
+  EXPECT_FALSE(Files().OpenFile(Path("nodir\\new.txt"), FileAccess::Write, platform::kShareNone,
+                                Disposition::CreateAlways, &error));
+  EXPECT_EQ(error, platform::kErrorPathNotFound);
+  EXPECT_FALSE(platform::ReadWholeFile(Files(), Path("absent.txt")));
+  Dir("adir");
+  EXPECT_FALSE(Files().OpenFile(Path("adir"), FileAccess::Read, platform::kShareRead,
+                                Disposition::OpenExisting, &error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+  auto created = Files().OpenFile(Path("fresh.txt"), FileAccess::Write, platform::kShareNone,
+                                  Disposition::OpenAlways, &error);
+  EXPECT_TRUE(created);
+}
+
+TEST_F(FileSystemContract, MakingDirectories) {
+  EXPECT_EQ(Files().MakeDir(Path("made")), platform::kSuccess);
+  EXPECT_EQ(Files().MakeDir(Path("made")), platform::kErrorAlreadyExists);
+  EXPECT_EQ(Files().MakeDir(Path("no\\parent")), platform::kErrorPathNotFound);
+}
+
+TEST_F(FileSystemContract, FileTimesAreSetAndReadBack) {
+  Put("timed.txt");
+  auto file = Files().OpenFile(Path("timed.txt"), FileAccess::ReadWrite, platform::kShareRead,
+                               Disposition::OpenExisting);
+  ASSERT_TRUE(file);
+  const platform::FileTimes times = {
+      SystemTimeToFileTime({2001, 2, 0, 3, 4, 5, 6, 0}).value(),
+      SystemTimeToFileTime({2010, 11, 0, 12, 13, 14, 15, 0}).value(),
+      SystemTimeToFileTime({2020, 6, 0, 30, 12, 0, 0, 0}).value(),
+  };
+  ASSERT_EQ(file->SetTimes(times), platform::kSuccess);
+  const auto read = file->GetTimes();
+  ASSERT_TRUE(read);
+  // The creation time is not compared: Wine's file systems cannot set it.
+  EXPECT_EQ(read->lastAccess, times.lastAccess);
+  EXPECT_EQ(read->lastWrite, times.lastWrite);
+  file.reset();
+  EXPECT_EQ(Find(Path("timed.txt"))->times.lastWrite, times.lastWrite);
+}
+
+TEST_F(FileSystemContract, FileDatedBefore1980HasNoDosDate) {
+  Put("old.txt");
+  Put("new.txt");
+  SetLastWrite("old.txt", {1975, 6, 0, 15, 12, 0, 0, 0});
+  SetLastWrite("new.txt", {1980, 1, 0, 2, 12, 0, 0, 0});
+  const auto old = Find(Path("old.txt"));
+  ASSERT_TRUE(old);
+  EXPECT_EQ(FileTimeToSystemTime(old->times.lastWrite)->year, 1975);
+  const auto oldLocal = System().FileTimeToLocal(old->times.lastWrite);
+  ASSERT_TRUE(oldLocal);
+  EXPECT_FALSE(FileTimeToDosDateTime(*oldLocal));
+  const auto newLocal = System().FileTimeToLocal(Find(Path("new.txt"))->times.lastWrite);
+  ASSERT_TRUE(newLocal);
+  EXPECT_TRUE(FileTimeToDosDateTime(*newLocal));
+}
+
+TEST_F(FileSystemContract, PathsAreNormalisedLikeWindowsDoes) {
+  Dir("norm");
+  Put("norm\\file.txt", "x");
+  const std::string same[] = {
+      Path("norm\\file.txt."),          // trailing dot of the last name
+      Path("norm\\file.txt "),          // trailing blank of the last name
+      Path("norm.\\file.txt"),          // trailing dot of a folder name
+      Path("norm\\.\\file.txt"),        // "." segment
+      Path("norm\\sub\\..\\file.txt"),  // ".." climbs even over a missing folder
+      Path("NORM\\FILE.TXT"),           // letter case
+  };
+  for (const auto& path : same) {
+    EXPECT_EQ(Files().GetAttributes(path) & platform::kAttrDirectory, 0u) << path;
+    EXPECT_NE(Files().GetAttributes(path), platform::kInvalidAttributes) << path;
+  }
+  std::string slashes = Path("norm/file.txt");
+  EXPECT_NE(Files().GetAttributes(slashes), platform::kInvalidAttributes);
+  EXPECT_EQ(Files().GetAttributes(Path("norm\\file.txt\\")), platform::kInvalidAttributes);
+  EXPECT_NE(Files().GetAttributes(Path("norm\\")), platform::kInvalidAttributes);
+}
+
+TEST_F(FileSystemContract, NamesInAnyScriptAreKept) {
+  const std::string name = "Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt";
+  Put(name, "x");
+  EXPECT_EQ(Names(Path("Caf*")), std::vector<std::string>{name});
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path(name)), "x");
+}
+
+TEST_F(FileSystemContract, VersionResourcesAreReadAndQueried) {
+  env_->PutVersionedFile(Path("versioned.exe"), VersionFixture::WithTranslation);
+  env_->PutVersionedFile(Path("bare.exe"), VersionFixture::WithoutTranslation);
+  Put("plain.txt", "no resource here");
+
+  const auto block = Files().ReadVersionResource(Path("versioned.exe"));
+  ASSERT_TRUE(block);
+  EXPECT_EQ(Files().QueryVersionTranslations(*block), std::vector<std::uint32_t>{0x04B00409});
+  EXPECT_EQ(Files().QueryVersionString(*block, "\\StringFileInfo\\040904B0\\FileVersion"),
+            "1.7.5.199");
+  EXPECT_EQ(Files().QueryVersionString(*block, "\\StringFileInfo\\040904b0\\fileversion"),
+            "1.7.5.199");
+  EXPECT_EQ(Files().QueryVersionString(*block, "\\StringFileInfo\\040904B0\\CompanyName"),
+            "Sorvane");
+  EXPECT_FALSE(Files().QueryVersionString(*block, "\\StringFileInfo\\040704B0\\FileVersion"));
+
+  const auto bare = Files().ReadVersionResource(Path("bare.exe"));
+  ASSERT_TRUE(bare);
+  EXPECT_TRUE(Files().QueryVersionTranslations(*bare).empty());
+  EXPECT_EQ(Files().QueryVersionString(*bare, "\\StringFileInfo\\040904B0\\FileVersion"),
+            "2.0.0.1");
+  EXPECT_FALSE(Files().QueryVersionString(*bare, "\\StringFileInfo\\\\FileVersion"));
+
+  EXPECT_FALSE(Files().ReadVersionResource(Path("plain.txt")));
+  EXPECT_FALSE(Files().ReadVersionResource(Path("missing.exe")));
+}
+
+}  // namespace
+}  // namespace sv::testing
