@@ -100,6 +100,18 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result;
 }
 
+std::vector<std::string> SplitSkippingEmpty(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) pieces.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return pieces;
+}
+
 std::vector<std::string> SplitCommaList(std::string_view list) {
   std::vector<std::string> pieces;
   std::size_t start = 0;

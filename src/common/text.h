@@ -54,6 +54,9 @@ struct LessFoldUpper {
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
                                      std::string_view to);
 
+// The non-empty pieces between separators: "\a\\b\" split at a backslash gives "a", "b".
+[[nodiscard]] std::vector<std::string> SplitSkippingEmpty(std::string_view text, char separator);
+
 // Splits a comma-separated list: every piece before a comma is an entry (even an empty one),
 // the rest after the last comma only when it is not empty. Pieces are not trimmed:
 // "a,b," gives "a", "b"; "a,,b" gives "a", "", "b"; "" gives nothing.

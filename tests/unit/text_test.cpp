@@ -91,6 +91,14 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceLeftToRightCaseSensitively) {
   EXPECT_EQ(ReplaceAll("{s}", "{s}", "{s}{s}"), "{s}{s}");
 }
 
+TEST(SplitSkippingEmpty, DropsEmptyPiecesAnywhere) {
+  EXPECT_EQ(SplitSkippingEmpty("\\Software\\\\Acme\\", '\\'),
+            (std::vector<std::string>{"Software", "Acme"}));
+  EXPECT_EQ(SplitSkippingEmpty("a b", '\\'), std::vector<std::string>{"a b"});
+  EXPECT_TRUE(SplitSkippingEmpty("\\\\", '\\').empty());
+  EXPECT_TRUE(SplitSkippingEmpty("", '\\').empty());
+}
+
 TEST(SplitCommaList, KeepsPiecesUntrimmedAndDropsOnlyAnEmptyLastPiece) {
   struct Case {
     const char* list;

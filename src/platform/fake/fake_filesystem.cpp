@@ -163,14 +163,18 @@ void FakeFileSystem::AddDrive(char letter) {
   if (!drives_.contains(drive)) drives_[drive] = NewNode(std::string(1, drive) + ":", true);
 }
 
-FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* error) const {
+FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* error,
+                                               std::optional<Op> op) const {
   Located located;
-  WinError code = platform::kSuccess;
-  const auto parsed = ParsePath(path, &code);
   auto finish = [&](WinError result) {
     if (error != nullptr) *error = result;
     return located;
   };
+  if (op) {
+    if (const auto fault = faults_.Find(*op, path)) return finish(*fault);
+  }
+  WinError code = platform::kSuccess;
+  const auto parsed = ParsePath(path, &code);
   if (!parsed) return finish(code);
   if (parsed->hasWildcards) return finish(platform::kErrorInvalidName);
   const auto drive = drives_.find(parsed->drive);
@@ -283,18 +287,13 @@ std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view
 }
 
 FileAttributes FakeFileSystem::GetAttributes(std::string_view path, WinError* error) {
-  if (const auto fault = faults_.Find(Op::GetAttributes, path)) {
-    if (error != nullptr) *error = *fault;
-    return platform::kInvalidAttributes;
-  }
-  const Located located = Locate(path, error);
+  const Located located = Locate(path, error, Op::GetAttributes);
   return located.node ? Reported(*located.node) : platform::kInvalidAttributes;
 }
 
 WinError FakeFileSystem::SetAttributes(std::string_view path, FileAttributes attributes) {
-  if (const auto fault = faults_.Find(Op::SetAttributes, path)) return *fault;
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code);
+  const Located located = Locate(path, &code, Op::SetAttributes);
   if (!located.node) return code;
   constexpr FileAttributes kSettable = platform::kAttrReadOnly | platform::kAttrHidden |
                                        platform::kAttrSystem | platform::kAttrArchive;
@@ -303,9 +302,8 @@ WinError FakeFileSystem::SetAttributes(std::string_view path, FileAttributes att
 }
 
 WinError FakeFileSystem::RemoveFile(std::string_view path) {
-  if (const auto fault = faults_.Find(Op::RemoveFile, path)) return *fault;
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code);
+  const Located located = Locate(path, &code, Op::RemoveFile);
   if (!located.node) return code;
   const Node& node = *located.node;
   if (node.directory || (node.attributes & platform::kAttrReadOnly)) {
@@ -320,9 +318,8 @@ WinError FakeFileSystem::RemoveFile(std::string_view path) {
 }
 
 WinError FakeFileSystem::RemoveDir(std::string_view path) {
-  if (const auto fault = faults_.Find(Op::RemoveDir, path)) return *fault;
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code);
+  const Located located = Locate(path, &code, Op::RemoveDir);
   if (!located.node) return code;
   const Node& node = *located.node;
   if (!node.directory) return platform::kErrorDirectory;
@@ -333,9 +330,8 @@ WinError FakeFileSystem::RemoveDir(std::string_view path) {
 }
 
 WinError FakeFileSystem::MakeDir(std::string_view path) {
-  if (const auto fault = faults_.Find(Op::MakeDir, path)) return *fault;
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code);
+  const Located located = Locate(path, &code, Op::MakeDir);
   if (located.node) return platform::kErrorAlreadyExists;
   if (!located.parent) return code;
   located.parent->children.emplace(located.leaf, NewNode(located.leaf, true));
@@ -349,9 +345,8 @@ std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::string_view path, 
     if (error != nullptr) *error = code;
     return nullptr;
   };
-  if (const auto fault = faults_.Find(Op::OpenFile, path)) return fail(*fault);
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code);
+  const Located located = Locate(path, &code, Op::OpenFile);
   if (!located.node && !located.parent) return fail(code);
   const bool read = access != FileAccess::Write;
   const bool write = access != FileAccess::Read;
@@ -383,8 +378,7 @@ std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::string_view path, 
 
 std::optional<std::vector<std::uint8_t>> FakeFileSystem::ReadVersionResource(
     std::string_view path) {
-  if (faults_.Find(Op::ReadVersionResource, path)) return std::nullopt;
-  const Located located = Locate(path, nullptr);
+  const Located located = Locate(path, nullptr, Op::ReadVersionResource);
   if (!located.node || located.node->directory) return std::nullopt;
   return located.node->version;
 }

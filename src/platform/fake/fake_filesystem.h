@@ -53,7 +53,9 @@ class FakeFileSystem final : public platform::FileSystem {
 
  private:
   struct Located;
-  [[nodiscard]] Located Locate(std::string_view path, platform::WinError* error) const;
+  // Finds what `path` names. With `op`, a failure injected for that operation comes first.
+  [[nodiscard]] Located Locate(std::string_view path, platform::WinError* error,
+                               std::optional<Op> op = std::nullopt) const;
   [[nodiscard]] std::shared_ptr<Node> NewNode(std::string name, bool directory) const;
 
   Faults& faults_;

@@ -52,14 +52,7 @@ std::optional<ParsedPath> ParsePath(std::string_view path, platform::WinError* e
   ParsedPath parsed;
   parsed.drive = ToUpperAscii(rest[0]);
   rest.remove_prefix(2);
-  std::vector<std::string> raw;
-  std::size_t start = 0;
-  while (start <= rest.size()) {
-    std::size_t end = rest.find('\\', start);
-    if (end == std::string_view::npos) end = rest.size();
-    if (end > start) raw.emplace_back(rest.substr(start, end - start));
-    start = end + 1;
-  }
+  const std::vector<std::string> raw = SplitSkippingEmpty(rest, '\\');
   parsed.trailingSeparator = !raw.empty() && rest.ends_with('\\');
   for (std::size_t i = 0; i < raw.size(); ++i) {
     std::string segment = raw[i];

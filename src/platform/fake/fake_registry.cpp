@@ -34,15 +34,7 @@ using Node = FakeRegistry::Node;
 std::optional<std::vector<std::string>> SplitKeyPath(std::string_view path) {
   if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
   if (!path.empty() && path.front() == '\\') return std::nullopt;
-  std::vector<std::string> names;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) names.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
+  return SplitSkippingEmpty(path, '\\');
 }
 
 std::string JoinFullPath(Hive hive, const std::vector<std::string>& names) {

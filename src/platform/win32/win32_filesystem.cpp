@@ -36,6 +36,21 @@ platform::FindData FromFindData(const WIN32_FIND_DATAW& data) {
   return entry;
 }
 
+// A value inside a version block: where it starts and its length (bytes for binary values,
+// characters for texts).
+std::optional<std::pair<const void*, UINT>> QueryVersionValue(
+    const std::vector<std::uint8_t>& block, std::string_view subBlock) {
+  if (block.empty()) return std::nullopt;
+  void* data = nullptr;
+  UINT length = 0;
+  // VerQueryValueW only reads the block, but its prototype asks for a writable pointer.
+  auto* readable = const_cast<std::uint8_t*>(block.data());
+  if (!::VerQueryValueW(readable, Widen(subBlock).c_str(), &data, &length) || data == nullptr) {
+    return std::nullopt;
+  }
+  return std::pair<const void*, UINT>{data, length};
+}
+
 WinError LastError() noexcept {
   return static_cast<WinError>(::GetLastError());
 }
@@ -209,31 +224,19 @@ std::optional<std::vector<std::uint8_t>> Win32FileSystem::ReadVersionResource(
 
 std::vector<std::uint32_t> Win32FileSystem::QueryVersionTranslations(
     const std::vector<std::uint8_t>& block) {
-  void* data = nullptr;
-  UINT length = 0;
-  // VerQueryValueW only reads the block, but its prototype asks for a writable pointer.
-  auto* mutableBlock = const_cast<std::uint8_t*>(block.data());
-  if (block.empty() ||
-      !::VerQueryValueW(mutableBlock, L"\\VarFileInfo\\Translation", &data, &length) ||
-      data == nullptr) {
-    return {};
-  }
-  std::vector<std::uint32_t> pairs(length / sizeof(std::uint32_t));
-  std::memcpy(pairs.data(), data, pairs.size() * sizeof(std::uint32_t));
+  const auto value = QueryVersionValue(block, "\\VarFileInfo\\Translation");
+  if (!value) return {};
+  std::vector<std::uint32_t> pairs(value->second / sizeof(std::uint32_t));
+  std::memcpy(pairs.data(), value->first, pairs.size() * sizeof(std::uint32_t));
   return pairs;
 }
 
 std::optional<std::string> Win32FileSystem::QueryVersionString(
     const std::vector<std::uint8_t>& block, std::string_view subBlock) {
-  void* data = nullptr;
-  UINT length = 0;
-  auto* mutableBlock = const_cast<std::uint8_t*>(block.data());
-  if (block.empty() || !::VerQueryValueW(mutableBlock, Widen(subBlock).c_str(), &data, &length) ||
-      data == nullptr) {
-    return std::nullopt;
-  }
+  const auto value = QueryVersionValue(block, subBlock);
+  if (!value) return std::nullopt;
   // The length counts characters and may include the terminator.
-  std::wstring_view text(static_cast<const wchar_t*>(data), length);
+  std::wstring_view text(static_cast<const wchar_t*>(value->first), value->second);
   const auto end = text.find(L'\0');
   if (end != std::wstring_view::npos) text = text.substr(0, end);
   return Narrow(text);

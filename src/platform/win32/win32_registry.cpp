@@ -44,6 +44,16 @@ std::wstring SubKeyPath(std::string_view path) {
   return Widen(path);
 }
 
+// Runs one of the registry's "name number i" enumerations with a buffer that fits any name.
+template <class Enumerate>
+std::optional<std::string> EnumName(DWORD maxChars, Enumerate enumerate) {
+  std::wstring name(maxChars, L'\0');
+  DWORD length = maxChars;
+  if (enumerate(name.data(), &length) != ERROR_SUCCESS) return std::nullopt;
+  name.resize(length);
+  return Narrow(name);
+}
+
 void Report(WinError* error, LONG code) {
   if (error != nullptr) *error = static_cast<WinError>(code);
 }
@@ -53,25 +63,15 @@ class Win32RegistryKey final : public platform::RegistryKey {
   explicit Win32RegistryKey(RegKey key) : key_(std::move(key)) {}
 
   std::optional<std::string> EnumKey(std::uint32_t index) const override {
-    std::wstring name(kMaxKeyNameChars, L'\0');
-    DWORD length = kMaxKeyNameChars;
-    if (::RegEnumKeyExW(key_.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                        nullptr) != ERROR_SUCCESS) {
-      return std::nullopt;
-    }
-    name.resize(length);
-    return Narrow(name);
+    return EnumName(kMaxKeyNameChars, [&](wchar_t* name, DWORD* length) {
+      return ::RegEnumKeyExW(key_.Get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   std::optional<std::string> EnumValue(std::uint32_t index) const override {
-    std::wstring name(kMaxValueNameChars, L'\0');
-    DWORD length = kMaxValueNameChars;
-    if (::RegEnumValueW(key_.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                        nullptr) != ERROR_SUCCESS) {
-      return std::nullopt;
-    }
-    name.resize(length);
-    return Narrow(name);
+    return EnumName(kMaxValueNameChars, [&](wchar_t* name, DWORD* length) {
+      return ::RegEnumValueW(key_.Get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   std::optional<RegValue> QueryValue(std::string_view name, WinError* error) const override {
