@@ -66,6 +66,17 @@ TEST(FakeRegistry, EnumerationNoticesKeysAddedOrRemovedMeanwhile) {
   EXPECT_EQ(key->EnumKey(3), std::nullopt);
 }
 
+TEST(FakeSystem, LocalTimeConversionStaysInsideTheRangeOfFileTimes) {
+  FakeMachine machine;
+  machine.clock.SetLocalOffsetMinutes(-60);
+  EXPECT_FALSE(machine.system.FileTimeToLocal({0}));
+  EXPECT_EQ(machine.system.FileTimeToLocal({36'000'000'000ULL})->ticks, 0u);
+  machine.clock.SetLocalOffsetMinutes(60);
+  EXPECT_FALSE(machine.system.FileTimeToLocal({0x7FFFFFFFFFFFFFFFULL}));
+  EXPECT_FALSE(machine.system.FileTimeToLocal({0x8000000000000000ULL}));
+  EXPECT_EQ(machine.system.FileTimeToLocal({0})->ticks, 36'000'000'000ULL);
+}
+
 TEST(FakeMachineLayout, StandardFoldersExistAndAreRecordedAsShellFolders) {
   FakeMachine machine(FakeMachine::Layout::Standard);
   for (int folder : {platform::csidl::kDesktopDirectory, platform::csidl::kCommonStartMenu,

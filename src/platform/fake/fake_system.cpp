@@ -1,5 +1,7 @@
 #include "platform/fake/fake_system.h"
 
+#include <limits>
+
 #include "common/codepage.h"
 
 namespace sv::fake {
@@ -15,11 +17,14 @@ SystemTime FakeSystem::LocalTimeNow() {
 }
 
 std::optional<FileTime> FakeSystem::FileTimeToLocal(FileTime utc) {
+  constexpr auto kLast = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   const auto offset = static_cast<std::int64_t>(clock_.LocalOffsetMinutes()) * 60 *
                       static_cast<std::int64_t>(kFileTimeTicksPerSecond);
-  const auto ticks = static_cast<std::int64_t>(utc.ticks) + offset;
-  if (ticks < 0 || static_cast<std::uint64_t>(utc.ticks) > (1ULL << 63)) return std::nullopt;
-  return FileTime{static_cast<std::uint64_t>(ticks)};
+  // Like the system, refuse what would leave the range of file times.
+  if (utc.ticks > kLast) return std::nullopt;
+  if (offset < 0 && utc.ticks < static_cast<std::uint64_t>(-offset)) return std::nullopt;
+  if (offset > 0 && utc.ticks > kLast - static_cast<std::uint64_t>(offset)) return std::nullopt;
+  return FileTime{static_cast<std::uint64_t>(static_cast<std::int64_t>(utc.ticks) + offset)};
 }
 
 std::string FakeSystem::AnsiToUtf8(std::string_view bytes) {
