@@ -66,6 +66,20 @@ TEST(FakeRegistry, EnumerationNoticesKeysAddedOrRemovedMeanwhile) {
   EXPECT_EQ(key->EnumKey(3), std::nullopt);
 }
 
+TEST(FakeFileSystem, SeedingMakesMissingFoldersButNeverGoesThroughAFile) {
+  FakeMachine machine;
+  machine.files.PutFile("C:\\deep\\er\\file.txt", "x");
+  EXPECT_NE(machine.files.GetAttributes("C:\\deep\\er") & platform::kAttrDirectory, 0u);
+  EXPECT_EQ(platform::ReadWholeFile(machine.files, "C:\\deep\\er\\file.txt"), "x");
+  machine.files.PutFile("C:\\deep\\er\\file.txt\\inner.txt", "y");
+  machine.files.PutDirectory("C:\\deep\\er\\file.txt\\sub");
+  machine.files.PutFile("C:\\deep\\er", "not over a folder");
+  EXPECT_EQ(platform::ReadWholeFile(machine.files, "C:\\deep\\er\\file.txt"), "x");
+  EXPECT_EQ(machine.files.GetAttributes("C:\\deep\\er\\file.txt\\inner.txt"),
+            platform::kInvalidAttributes);
+  EXPECT_NE(machine.files.GetAttributes("C:\\deep\\er") & platform::kAttrDirectory, 0u);
+}
+
 TEST(FakeSystem, LocalTimeConversionStaysInsideTheRangeOfFileTimes) {
   FakeMachine machine;
   machine.clock.SetLocalOffsetMinutes(-60);

@@ -203,38 +203,40 @@ FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* 
   return finish(platform::kSuccess);
 }
 
-void FakeFileSystem::PutDirectory(std::string_view path) {
-  const auto parsed = ParsePath(path, nullptr);
-  if (!parsed) return;
-  AddDrive(parsed->drive);
-  std::shared_ptr<Node> node = drives_[parsed->drive];
-  for (const auto& segment : parsed->segments) {
+std::shared_ptr<Node> FakeFileSystem::PutFolders(const ParsedPath& parsed, std::size_t count) {
+  AddDrive(parsed.drive);
+  std::shared_ptr<Node> node = drives_[parsed.drive];
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string& segment = parsed.segments[i];
     auto it = node->children.find(segment);
     if (it == node->children.end()) {
       it = node->children.emplace(segment, NewNode(segment, true)).first;
     }
+    if (!it->second->directory) return nullptr;  // a file stands in the way
     node = it->second;
+  }
+  return node;
+}
+
+void FakeFileSystem::PutDirectory(std::string_view path) {
+  if (const auto parsed = ParsePath(path, nullptr)) {
+    (void)PutFolders(*parsed, parsed->segments.size());
   }
 }
 
 void FakeFileSystem::PutFile(std::string_view path, std::string_view content) {
   const auto parsed = ParsePath(path, nullptr);
   if (!parsed || parsed->segments.empty()) return;
-  std::string folder(1, parsed->drive);
-  folder += ':';
-  for (std::size_t i = 0; i + 1 < parsed->segments.size(); ++i) {
-    folder += '\\' + parsed->segments[i];
+  const auto folder = PutFolders(*parsed, parsed->segments.size() - 1);
+  if (!folder) return;
+  const std::string& leaf = parsed->segments.back();
+  auto it = folder->children.find(leaf);
+  if (it == folder->children.end()) {
+    it = folder->children.emplace(leaf, NewNode(leaf, false)).first;
   }
-  PutDirectory(folder + '\\');
-  const Located located = Locate(path, nullptr);
-  if (!located.parent) return;
-  auto node = located.node;
-  if (!node) {
-    node = NewNode(located.leaf, false);
-    located.parent->children.emplace(located.leaf, node);
-  }
-  node->data = std::string(content);
-  node->times.lastWrite = clock_.UtcNow();
+  if (it->second->directory) return;
+  it->second->data = std::string(content);
+  it->second->times.lastWrite = clock_.UtcNow();
 }
 
 void FakeFileSystem::PutVersionResource(std::string_view path, std::vector<std::uint8_t> block) {

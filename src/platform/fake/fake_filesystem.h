@@ -16,6 +16,8 @@
 
 namespace sv::fake {
 
+struct ParsedPath;
+
 class FakeFileSystem final : public platform::FileSystem {
  public:
   FakeFileSystem(Faults& faults, const FakeClock& clock);
@@ -57,6 +59,9 @@ class FakeFileSystem final : public platform::FileSystem {
   [[nodiscard]] Located Locate(std::string_view path, platform::WinError* error,
                                std::optional<Op> op = std::nullopt) const;
   [[nodiscard]] std::shared_ptr<Node> NewNode(std::string name, bool directory) const;
+  // The folder that the first `count` segments name, made where missing; null when a file
+  // stands in the way.
+  std::shared_ptr<Node> PutFolders(const ParsedPath& parsed, std::size_t count);
 
   Faults& faults_;
   const FakeClock& clock_;
