@@ -64,6 +64,14 @@ struct CoTaskMemTraits {
   static void Close(Handle handle) noexcept { ::CoTaskMemFree(handle); }
 };
 
+// Memory the system allocates for the caller with LocalAlloc (CommandLineToArgvW's array).
+struct LocalMemTraits {
+  using Handle = void*;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::LocalFree(handle); }
+};
+
 using RegKey = ScopedHandle<RegKeyTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
@@ -71,5 +79,6 @@ using FindHandle = ScopedHandle<FindHandleTraits>;
 using CryptProvider = ScopedHandle<CryptProviderTraits>;
 using CryptHash = ScopedHandle<CryptHashTraits>;
 using CoTaskMem = ScopedHandle<CoTaskMemTraits>;
+using LocalMem = ScopedHandle<LocalMemTraits>;
 
 }  // namespace sv::win32

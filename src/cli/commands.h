@@ -1,0 +1,9 @@
+// The subcommands of sorvane-cli, each in its own file.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "cli/cli.h"
+
+namespace sv::cli {}  // namespace sv::cli
