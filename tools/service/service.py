@@ -59,6 +59,7 @@ SCENARIOS = {
     "redirect-302": "302 to the service's own /communicate.php",
     "never": "reads the request and never answers",
     "delay": "answers correctly after --delay seconds",
+    "huge": "a correct reply followed by two megabytes",
 }
 
 
@@ -174,7 +175,7 @@ class Store:
             self._db.execute(
                 "INSERT INTO submissions (received, software, submitter, name, version, type,"
                 " os, link, other, email, address, result) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)",
-                (datetime.now(timezone.utc).isoformat(timespec="seconds"), software, submitter,
+                (datetime.now(timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ"), software, submitter,
                  name, version, soft_type, os_name, link, other, email, address, result))
             self._db.commit()
         return result
@@ -263,6 +264,8 @@ def apply_scenario(name, lines, command, req_code):
         lines = lines + [b"Note=ignored", b"ValCode=00000"]
     elif name == "empty":
         lines = []
+    elif name == "huge":
+        lines = lines + [b"Padding=" + b"x" * (2 * 1024 * 1024)]
     return lines
 
 
