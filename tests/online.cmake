@@ -20,7 +20,10 @@ if(NOT WIN32)
     add_test(NAME host.service.unittest
              COMMAND ${Python3_EXECUTABLE} -m unittest -v test_service
              WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tools/service)
-    set_tests_properties(host.service.unittest PROPERTIES TIMEOUT 120)
+    add_test(NAME host.service.harness
+             COMMAND ${Python3_EXECUTABLE} -m unittest -v test_with_service
+             WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/win)
+    set_tests_properties(host.service.unittest host.service.harness PROPERTIES TIMEOUT 120)
   endif()
 endif()
 
