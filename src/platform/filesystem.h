@@ -122,9 +122,9 @@ class FileSystem {
   [[nodiscard]] virtual std::optional<std::string> QueryVersionString(
       const std::vector<std::uint8_t>& block, std::string_view subBlock) = 0;
 
-  // ExtractIconEx for one icon: icon number `index` of the file (a negative index names the
-  // icon's resource id), large and small. Both are null when the file has no such icon or
-  // cannot be read.
+  // ExtractIconEx for one icon: icon number `index` of the file (a negative index below -1
+  // names the icon's resource id; -1 only counts and extracts nothing), large and small.
+  // Both are null when the file has no such icon or cannot be read.
   [[nodiscard]] virtual ExtractedIcons ExtractIcons(std::string_view path, int index) = 0;
 };
 

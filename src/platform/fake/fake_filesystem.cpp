@@ -412,10 +412,15 @@ std::optional<std::string> FakeFileSystem::QueryVersionString(
 
 platform::ExtractedIcons FakeFileSystem::ExtractIcons(std::string_view path, int index) {
   const Located located = Locate(path, nullptr, Op::ExtractIcons);
-  // Icons by resource id (negative numbers) are not modelled: the fake's icons have none.
-  if (!located.node || located.node->directory || index < 0 || index >= located.node->iconCount) {
-    return {};
+  if (!located.node || located.node->directory) return {};
+  const int count = located.node->iconCount;
+  // A negative number names the icon's resource id (the fake's icons have the ids 1, 2, ...),
+  // except -1, which asks for the number of icons and extracts none.
+  if (index < 0) {
+    if (index == -1 || index < -count) return {};
+    index = -index - 1;
   }
+  if (index >= count) return {};
   const std::string file(path);
   return {std::make_unique<FakeIcon>(file, index, 32, liveIcons_),
           std::make_unique<FakeIcon>(file, index, 16, liveIcons_)};

@@ -48,7 +48,7 @@ class FakeFileSystem final : public platform::FileSystem {
   void PutFile(std::string_view path, std::string_view content = {});
   void PutDirectory(std::string_view path);
   void PutVersionResource(std::string_view path, std::vector<std::uint8_t> block);
-  // Gives a file `count` icons, numbered from 0.
+  // Gives a file `count` icons, numbered from 0, with the resource ids 1 to `count`.
   void PutIcons(std::string_view path, int count);
   // Icons handed out and not yet released.
   [[nodiscard]] int LiveIconCount() const { return *liveIcons_; }

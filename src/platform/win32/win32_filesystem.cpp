@@ -247,8 +247,11 @@ std::optional<std::string> Win32FileSystem::QueryVersionString(
 platform::ExtractedIcons Win32FileSystem::ExtractIcons(std::string_view path, int index) {
   HICON large = nullptr;
   HICON small = nullptr;
-  // The count it answers differs between systems; the handles tell what was extracted.
-  (void)::ExtractIconExW(Widen(path).c_str(), index, &large, &small, 1);
+  // On failure (0, or UINT_MAX for a missing file) Wine leaves junk in both handles, which
+  // must never reach DestroyIcon. On success the handles tell what was extracted: index -1
+  // only counts the file's icons and extracts none.
+  const UINT answer = ::ExtractIconExW(Widen(path).c_str(), index, &large, &small, 1);
+  if (answer == 0 || answer == UINT_MAX) return {};
   // Owned at once, so an icon is never leaked whatever happens next.
   IconHandle largeOwner(large);
   IconHandle smallOwner(small);
