@@ -14,7 +14,7 @@ namespace {
 constexpr std::array kCommands{
     Command{"help", "help                     this text", nullptr},
     Command{"inspect",
-            "inspect WHAT [--json]     registry searches, never deleting; WHAT is one of\n"
+            "inspect WHAT [--json]    registry searches, never deleting; WHAT is one of\n"
             "      installed [--hotfixes] | uninstall NAME | installer NAME | com FOLDER...\n"
             "      | traces NAME | folders KEY VALUE [KEY VALUE...] | lists FOLDER...",
             RunInspect},

@@ -464,7 +464,7 @@ TUNINSTALL_DES TURegistryOp::ReadUninstallEntry(std::string_view displayName, st
       platform_.registry.OpenKey(RootKeyOfPath(fullPath), KeyPathOf(fullPath), KeyAccess::Read);
   if (!key) return {};
   TUNINSTALL_DES entry;
-  entry.InstallDate = FormatInstallDate(TextOrEmpty(*key, "InstallDate"));
+  entry.InstallDate = FormatInstallDate(Trim(TextOrEmpty(*key, "InstallDate")));
   entry.DisplayVersion = Trim(TextOrEmpty(*key, "DisplayVersion"));
   entry.InstallLocation = Trim(TextOrEmpty(*key, "InstallLocation"));
   entry.HelpLink = Trim(TextOrEmpty(*key, "HelpLink"));

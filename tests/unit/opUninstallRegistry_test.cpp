@@ -373,7 +373,7 @@ TEST_F(RegistryOpTest, ReadUninstallEntryFillsTheRecord) {
   PutProgram(Hive::LocalMachine, "{ACME-1}",
              {{"DisplayName", Sz("Acme")},
               {"DisplayVersion", Sz(" 1.2 ")},
-              {"InstallDate", Sz("20100301")},
+              {"InstallDate", Sz(" 20100301 ")},
               {"InstallLocation", Sz("C:\\Program Files\\Acme ")},
               {"HelpLink", Sz("http://help")},
               {"Publisher", Sz("Acme Inc.")},
