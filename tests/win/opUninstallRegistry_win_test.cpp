@@ -198,6 +198,11 @@ TEST_F(RealRegistry, ComClassesWithInProcessAndLocalServers) {
   const std::string id = "{5AFE" + stamp_ + "}";
   const std::string folder = "C:\\SvTest" + stamp_ + "\\Acme";
   const std::string clsid = "Software\\Classes\\CLSID\\";
+  // The tops first, so that each tree goes away as a whole afterwards.
+  for (const char* suffix : {"-1", "-2", "-3"})
+    Make(Hive::LocalMachine, clsid + id + suffix);
+  Make(Hive::LocalMachine, "Software\\Classes\\TypeLib\\" + id + "-LIB");
+  Make(Hive::LocalMachine, "Software\\Classes\\Interface\\" + id + "-I");
   Make(Hive::LocalMachine, clsid + id + "-1\\InprocServer32", {{"", folder + "\\a.dll"}});
   Make(Hive::LocalMachine, clsid + id + "-1\\Typelib", {{"", id + "-LIB"}});
   Make(Hive::LocalMachine, clsid + id + "-2\\LocalServer32",
@@ -250,6 +255,7 @@ TEST_F(RealRegistry, FirewallAndMuiCacheEntriesAreFoundAndDeletedOneByOne) {
 TEST_F(RealRegistry, ServiceKeysInTheControlSets) {
   const std::string service = "SvTestSvc" + stamp_;
   // Wine keeps the current control set as a key of its own, not a link to ControlSet001.
+  Make(Hive::LocalMachine, "SYSTEM\\ControlSet001\\Services\\" + service);
   Make(Hive::LocalMachine, "SYSTEM\\ControlSet001\\Services\\" + service + "\\Parameters",
        {{"x", "y"}});
   EXPECT_FALSE(Exists(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\" + service));
