@@ -323,6 +323,10 @@ TEST_F(RegistryOpTest, AddIconFromFileKeepsBothListsInStep) {
   EXPECT_EQ(small.entries.size(), 2u);
   big.refuse = true;
   EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), -1);
+  big.refuse = false;
+  machine.faults.Inject(fake::Op::ExtractIcons, "*", platform::kErrorAccessDenied);
+  EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), -1);
+  EXPECT_EQ(big.entries.size(), 2u);
   EXPECT_EQ(machine.files.LiveIconCount(), 0);
 }
 
@@ -365,6 +369,15 @@ TEST_F(RegistryOpTest, FindUninstallKeyTakesTheLastPassThatMatches) {
   EXPECT_EQ(op.FindUninstallKey("Acme 32"),
             std::string("HKEY_LOCAL_MACHINE\\") + kWowUninstall + "\\W1");
   EXPECT_EQ(op.FindUninstallKey("acme"), "");
+  // The 32-bit build does not look into the 32-bit view by that name.
+  machine.system.is64BitBuild = false;
+  EXPECT_EQ(op.FindUninstallKey("Acme 32"), "");
+  machine.system.is64BitBuild = true;
+  // A broken name before the right entry does not stop the walk.
+  PutProgram(Hive::LocalMachine, "A0", {{"DisplayName", platform::DwordValue(1)}});
+  PutProgram(Hive::LocalMachine, "A0x", {{"DisplayName", Sz("Broken Before")}});
+  EXPECT_EQ(op.FindUninstallKey("Broken Before"),
+            std::string("HKEY_LOCAL_MACHINE\\") + kUninstall + "\\A0x");
   PutProgram(Hive::CurrentUser, "U1", {{"DisplayName", Sz(" Acme ")}});
   EXPECT_EQ(op.FindUninstallKey("Acme"), std::string("HKEY_CURRENT_USER\\") + kUninstall + "\\U1");
 }
