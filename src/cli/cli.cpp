@@ -13,6 +13,11 @@ namespace {
 
 constexpr std::array kCommands{
     Command{"help", "help                     this text", nullptr},
+    Command{"inspect",
+            "inspect WHAT [--json]    registry searches, never deleting; WHAT is one of\n"
+            "      installed [--hotfixes] | uninstall NAME | installer NAME | com FOLDER...\n"
+            "      | traces NAME | folders KEY VALUE [KEY VALUE...] | lists FOLDER...",
+            RunInspect},
 };
 
 void PrintUsage(std::ostream& stream) {

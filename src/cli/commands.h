@@ -6,4 +6,8 @@
 
 #include "cli/cli.h"
 
-namespace sv::cli {}  // namespace sv::cli
+namespace sv::cli {
+
+int RunInspect(Context& context, std::span<const std::string> args);
+
+}  // namespace sv::cli

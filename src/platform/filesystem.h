@@ -73,6 +73,19 @@ class File {
   virtual WinError SetTimes(const FileTimes& times) = 0;
 };
 
+// An icon the system handed out, released when its owner is destroyed. Only the image lists
+// that show it (and the tests) know its concrete kind.
+class Icon {
+ public:
+  virtual ~Icon() = default;
+};
+
+// One large (32 by 32) and one small (16 by 16) icon of a file; either may be missing.
+struct ExtractedIcons {
+  std::unique_ptr<Icon> large;
+  std::unique_ptr<Icon> small;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -108,6 +121,11 @@ class FileSystem {
   // A text value of the block, for example "\StringFileInfo\040904B0\FileVersion".
   [[nodiscard]] virtual std::optional<std::string> QueryVersionString(
       const std::vector<std::uint8_t>& block, std::string_view subBlock) = 0;
+
+  // ExtractIconEx for one icon: icon number `index` of the file (a negative index below -1
+  // names the icon's resource id; -1 only counts and extracts nothing), large and small.
+  // Both are null when the file has no such icon or cannot be read.
+  [[nodiscard]] virtual ExtractedIcons ExtractIcons(std::string_view path, int index) = 0;
 };
 
 // The whole content of a file. Others may read the file meanwhile but not write it.

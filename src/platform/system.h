@@ -83,6 +83,14 @@ class System {
   [[nodiscard]] virtual std::string AnsiToUtf8(std::string_view bytes) = 0;
   // Characters the code page cannot hold become '?'.
   [[nodiscard]] virtual std::string Utf8ToAnsi(std::string_view text) = 0;
+
+  // The abbreviated name of month 1 to 12 in the user's locale ("Jan" in English); empty for
+  // any other number or when the system cannot tell.
+  [[nodiscard]] virtual std::string ShortMonthName(int month) = 0;
+
+  // Whether the program runs as a 64-bit build: then the registry shows it the 64-bit view,
+  // and the 32-bit programs of the machine are registered under WOW6432Node.
+  [[nodiscard]] virtual bool Is64BitBuild() = 0;
 };
 
 // Message box styles and answers, with the system's numbers.

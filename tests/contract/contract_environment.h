@@ -32,6 +32,8 @@ class ContractEnvironment {
   [[nodiscard]] virtual std::string ScratchKey() = 0;
   // Places an executable with the given version resource at `path`.
   virtual void PutVersionedFile(const std::string& path, VersionFixture fixture) = 0;
+  // Places a program with two icons (resource ids 1 and 2, in that order) at `path`.
+  virtual void PutIconFile(const std::string& path) = 0;
 };
 
 [[nodiscard]] std::unique_ptr<ContractEnvironment> MakeContractEnvironment();

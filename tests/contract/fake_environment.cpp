@@ -35,6 +35,11 @@ class FakeEnvironment final : public ContractEnvironment {
     machine_.files.PutVersionResource(path, fake::BuildVersionResource(content));
   }
 
+  void PutIconFile(const std::string& path) override {
+    machine_.files.PutFile(path, "MZ");
+    machine_.files.PutIcons(path, 2);
+  }
+
  private:
   fake::FakeMachine machine_{fake::FakeMachine::Layout::Standard};
 };

@@ -60,6 +60,14 @@ class Win32Environment final : public ContractEnvironment {
     ASSERT_EQ(platform::WriteWholeFile(platform.files, path, *bytes), platform::kSuccess);
   }
 
+  void PutIconFile(const std::string& path) override {
+    auto platform = machine_.Get();
+    const std::string source = Folder(platform.system.ExecutablePath()) + "\\sv_fixture_icons.exe";
+    const auto bytes = platform::ReadWholeFile(platform.files, source);
+    ASSERT_TRUE(bytes) << "missing fixture " << source;
+    ASSERT_EQ(platform::WriteWholeFile(platform.files, path, *bytes), platform::kSuccess);
+  }
+
  private:
   win32::Win32Platform machine_;
   std::string stamp_;

@@ -28,6 +28,7 @@ enum class Op {
   ReadFile,
   WriteFile,
   ReadVersionResource,
+  ExtractIcons,
 };
 
 class Faults {

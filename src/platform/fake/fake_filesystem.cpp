@@ -30,6 +30,7 @@ struct FakeFileSystem::Node {
   platform::FileTimes times;
   std::string data;
   std::optional<std::vector<std::uint8_t>> version;
+  int iconCount = 0;
   std::map<std::string, std::shared_ptr<Node>, LessFoldUpper> children;
   std::vector<const OpenState*> opens;
 };
@@ -244,6 +245,20 @@ void FakeFileSystem::PutVersionResource(std::string_view path, std::vector<std::
   if (located.node && !located.node->directory) located.node->version = std::move(block);
 }
 
+void FakeFileSystem::PutIcons(std::string_view path, int count) {
+  const Located located = Locate(path, nullptr);
+  if (located.node && !located.node->directory) located.node->iconCount = count;
+}
+
+FakeIcon::FakeIcon(std::string fileName, int number, int pixels, std::shared_ptr<int> liveCount)
+    : file(std::move(fileName)), index(number), size(pixels), liveCount_(std::move(liveCount)) {
+  ++*liveCount_;
+}
+
+FakeIcon::~FakeIcon() {
+  --*liveCount_;
+}
+
 std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view pattern,
                                                                 WinError* error) {
   auto fail = [error](WinError code) -> std::unique_ptr<platform::FileSearch> {
@@ -393,6 +408,22 @@ std::vector<std::uint32_t> FakeFileSystem::QueryVersionTranslations(
 std::optional<std::string> FakeFileSystem::QueryVersionString(
     const std::vector<std::uint8_t>& block, std::string_view subBlock) {
   return ReadVersionString(block, subBlock);
+}
+
+platform::ExtractedIcons FakeFileSystem::ExtractIcons(std::string_view path, int index) {
+  const Located located = Locate(path, nullptr, Op::ExtractIcons);
+  if (!located.node || located.node->directory) return {};
+  const int count = located.node->iconCount;
+  // A negative number names the icon's resource id (the fake's icons have the ids 1, 2, ...),
+  // except -1, which asks for the number of icons and extracts none.
+  if (index < 0) {
+    if (index == -1 || index < -count) return {};
+    index = -index - 1;
+  }
+  if (index >= count) return {};
+  const std::string file(path);
+  return {std::make_unique<FakeIcon>(file, index, 32, liveIcons_),
+          std::make_unique<FakeIcon>(file, index, 16, liveIcons_)};
 }
 
 }  // namespace sv::fake

@@ -18,6 +18,23 @@ namespace sv::fake {
 
 struct ParsedPath;
 
+// An icon of the fake machine: which file, which number, which size. Every icon alive is
+// counted, so tests can see that none is leaked.
+class FakeIcon final : public platform::Icon {
+ public:
+  FakeIcon(std::string file, int index, int size, std::shared_ptr<int> liveCount);
+  ~FakeIcon() override;
+  FakeIcon(const FakeIcon&) = delete;
+  FakeIcon& operator=(const FakeIcon&) = delete;
+
+  const std::string file;  // the path as the caller gave it
+  const int index;
+  const int size;  // 32 or 16 pixels
+
+ private:
+  std::shared_ptr<int> liveCount_;
+};
+
 class FakeFileSystem final : public platform::FileSystem {
  public:
   FakeFileSystem(Faults& faults, const FakeClock& clock);
@@ -31,6 +48,10 @@ class FakeFileSystem final : public platform::FileSystem {
   void PutFile(std::string_view path, std::string_view content = {});
   void PutDirectory(std::string_view path);
   void PutVersionResource(std::string_view path, std::vector<std::uint8_t> block);
+  // Gives a file `count` icons, numbered from 0, with the resource ids 1 to `count`.
+  void PutIcons(std::string_view path, int count);
+  // Icons handed out and not yet released.
+  [[nodiscard]] int LiveIconCount() const { return *liveIcons_; }
 
   [[nodiscard]] std::unique_ptr<platform::FileSearch> FindFirst(
       std::string_view pattern, platform::WinError* error = nullptr) override;
@@ -50,6 +71,7 @@ class FakeFileSystem final : public platform::FileSystem {
       const std::vector<std::uint8_t>& block) override;
   [[nodiscard]] std::optional<std::string> QueryVersionString(
       const std::vector<std::uint8_t>& block, std::string_view subBlock) override;
+  [[nodiscard]] platform::ExtractedIcons ExtractIcons(std::string_view path, int index) override;
 
   struct Node;
 
@@ -66,6 +88,7 @@ class FakeFileSystem final : public platform::FileSystem {
   Faults& faults_;
   const FakeClock& clock_;
   std::map<char, std::shared_ptr<Node>> drives_;
+  std::shared_ptr<int> liveIcons_ = std::make_shared<int>(0);
 };
 
 }  // namespace sv::fake

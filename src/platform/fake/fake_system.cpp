@@ -35,4 +35,11 @@ std::string FakeSystem::Utf8ToAnsi(std::string_view text) {
   return Utf8ToCp1252(text);
 }
 
+std::string FakeSystem::ShortMonthName(int month) {
+  if (month < 1 || month > 12 || static_cast<std::size_t>(month) > shortMonthNames.size()) {
+    return {};
+  }
+  return shortMonthNames[static_cast<std::size_t>(month - 1)];
+}
+
 }  // namespace sv::fake

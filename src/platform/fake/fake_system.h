@@ -21,6 +21,11 @@ class FakeSystem final : public platform::System {
   std::string userName = "root";
   std::string executablePath = "C:\\Program Files\\Sorvane\\Sorvane.exe";
   std::map<int, std::string> specialFolders;
+  // As an English locale abbreviates them.
+  std::vector<std::string> shortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // Like the build the tests run in, unless a test models the other one.
+  bool is64BitBuild = sizeof(void*) == 8;
 
   [[nodiscard]] std::string WindowsDirectory() override { return windowsDirectory; }
   [[nodiscard]] std::string SystemDirectory() override { return systemDirectory; }
@@ -32,6 +37,8 @@ class FakeSystem final : public platform::System {
   [[nodiscard]] std::uint32_t AnsiCodePage() override { return 1252; }
   [[nodiscard]] std::string AnsiToUtf8(std::string_view bytes) override;
   [[nodiscard]] std::string Utf8ToAnsi(std::string_view text) override;
+  [[nodiscard]] std::string ShortMonthName(int month) override;
+  [[nodiscard]] bool Is64BitBuild() override { return is64BitBuild; }
 
  private:
   FakeClock& clock_;

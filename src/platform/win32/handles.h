@@ -72,6 +72,14 @@ struct LocalMemTraits {
   static void Close(Handle handle) noexcept { ::LocalFree(handle); }
 };
 
+// Icons that ExtractIconEx hands out; an image list keeps its own copy.
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::DestroyIcon(handle); }
+};
+
 using RegKey = ScopedHandle<RegKeyTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
@@ -80,5 +88,6 @@ using CryptProvider = ScopedHandle<CryptProviderTraits>;
 using CryptHash = ScopedHandle<CryptHashTraits>;
 using CoTaskMem = ScopedHandle<CoTaskMemTraits>;
 using LocalMem = ScopedHandle<LocalMemTraits>;
+using IconHandle = ScopedHandle<IconTraits>;
 
 }  // namespace sv::win32

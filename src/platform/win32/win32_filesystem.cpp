@@ -1,6 +1,8 @@
 #include "platform/win32/win32_filesystem.h"
 
 #include <windows.h>
+// After <windows.h>, which it builds on.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -240,6 +242,23 @@ std::optional<std::string> Win32FileSystem::QueryVersionString(
   const auto end = text.find(L'\0');
   if (end != std::wstring_view::npos) text = text.substr(0, end);
   return Narrow(text);
+}
+
+platform::ExtractedIcons Win32FileSystem::ExtractIcons(std::string_view path, int index) {
+  HICON large = nullptr;
+  HICON small = nullptr;
+  // On failure (0, or UINT_MAX for a missing file) Wine leaves junk in both handles, which
+  // must never reach DestroyIcon. On success the handles tell what was extracted: index -1
+  // only counts the file's icons and extracts none.
+  const UINT answer = ::ExtractIconExW(Widen(path).c_str(), index, &large, &small, 1);
+  if (answer == 0 || answer == UINT_MAX) return {};
+  // Owned at once, so an icon is never leaked whatever happens next.
+  IconHandle largeOwner(large);
+  IconHandle smallOwner(small);
+  platform::ExtractedIcons icons;
+  if (largeOwner) icons.large = std::make_unique<Win32Icon>(std::move(largeOwner));
+  if (smallOwner) icons.small = std::make_unique<Win32Icon>(std::move(smallOwner));
+  return icons;
 }
 
 }  // namespace sv::win32

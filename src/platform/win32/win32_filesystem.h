@@ -1,9 +1,22 @@
 // The file system through the Windows file functions.
 #pragma once
 
+#include <windows.h>
+//
 #include "platform/filesystem.h"
+#include "platform/win32/handles.h"
 
 namespace sv::win32 {
+
+// An icon from ExtractIconEx; the image lists of the window copy it with ImageList_ReplaceIcon.
+class Win32Icon final : public platform::Icon {
+ public:
+  explicit Win32Icon(IconHandle icon) : icon_(std::move(icon)) {}
+  [[nodiscard]] HICON Get() const noexcept { return icon_.Get(); }
+
+ private:
+  IconHandle icon_;
+};
 
 class Win32FileSystem final : public platform::FileSystem {
  public:
@@ -25,6 +38,7 @@ class Win32FileSystem final : public platform::FileSystem {
       const std::vector<std::uint8_t>& block) override;
   [[nodiscard]] std::optional<std::string> QueryVersionString(
       const std::vector<std::uint8_t>& block, std::string_view subBlock) override;
+  [[nodiscard]] platform::ExtractedIcons ExtractIcons(std::string_view path, int index) override;
 };
 
 }  // namespace sv::win32

@@ -136,6 +136,17 @@ std::string Win32System::Utf8ToAnsi(std::string_view text) {
   return result;
 }
 
+std::string Win32System::ShortMonthName(int month) {
+  if (month < 1 || month > 12) return {};
+  const LCTYPE type = static_cast<LCTYPE>(LOCALE_SABBREVMONTHNAME1 + (month - 1));
+  const int length = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring name(static_cast<std::size_t>(length), L'\0');
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, name.data(), length) <= 0) return {};
+  name.resize(static_cast<std::size_t>(length - 1));  // the length counts the terminator
+  return Narrow(name);
+}
+
 int Win32Messages::ShowMessageBox(std::string_view text, std::string_view caption, unsigned style) {
   return ::MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), style);
 }

@@ -17,6 +17,8 @@ class Win32System final : public platform::System {
   [[nodiscard]] std::uint32_t AnsiCodePage() override;
   [[nodiscard]] std::string AnsiToUtf8(std::string_view bytes) override;
   [[nodiscard]] std::string Utf8ToAnsi(std::string_view text) override;
+  [[nodiscard]] std::string ShortMonthName(int month) override;
+  [[nodiscard]] bool Is64BitBuild() override { return sizeof(void*) == 8; }
 };
 
 // Real message boxes without an owner window.

@@ -1,0 +1,158 @@
+// TURegistryOp: the registry side of the program. The inventory of installed programs, the
+// searches for a program's Windows Installer, COM and other registry residue, and the generic
+// deletion of a key tree or a value. Every key or value that crosses this class's boundary is
+// a full key path: a hive name ("HKEY_LOCAL_MACHINE") followed by the key path, which begins
+// with a backslash.
+//
+// A scan or a removal must never stop half-way because one installer wrote a broken value, so
+// the searches treat a value that should be text but is not as "not matching" and go on. The
+// error "Invalid data type for '%s'" belongs to ReadValueText, for callers that report it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "registry/icon_list.h"
+
+namespace sv::registry {
+
+using StringList = std::vector<std::string>;
+
+inline constexpr std::string_view kInvalidDataType = "Invalid data type for '%s'";
+inline constexpr std::string_view kFailedToSetData = "Failed to set data for '%s'";
+
+// Registry item kinds, as the trace lines and the removal run write them.
+inline constexpr int kItemKey = 2;
+inline constexpr int kItemValue = 3;
+
+// The hive that a full key path names: the text before the first backslash, compared without
+// regard to case with the four hive names; anything else is HKEY_CURRENT_CONFIG.
+[[nodiscard]] platform::Hive RootKeyOfPath(std::string_view fullPath) noexcept;
+// The key path below the hive: from the first backslash (included) to the end; empty when
+// the text has no backslash.
+[[nodiscard]] std::string_view KeyPathOf(std::string_view fullPath) noexcept;
+// The hive's name followed by the key path.
+[[nodiscard]] std::string FullKeyPath(platform::Hive hive, std::string_view keyPath);
+
+// The text after the last backslash (the whole text when it has none).
+[[nodiscard]] std::string LastPathPart(std::string_view text);
+
+// A value read as text: empty when it does not exist or holds no data; REG_SZ and
+// REG_EXPAND_SZ up to the first NUL, environment references left as they are. Any other type
+// raises sv::Error "Invalid data type for '<name>'". An empty name is the default value.
+[[nodiscard]] std::string ReadValueText(const platform::RegistryKey& key, std::string_view name);
+// The same, but a value of another type gives nothing instead of an error.
+[[nodiscard]] std::optional<std::string> ReadValueTextIfText(const platform::RegistryKey& key,
+                                                             std::string_view name);
+
+// The details of one Uninstall entry.
+struct TUNINSTALL_DES {
+  std::string KeyName;  // the Uninstall sub-key's name
+  std::string DisplayName;
+  std::int32_t Tag = 0;
+  std::string DisplayVersion;
+  std::string InstallDate;  // as FormatInstallDate gives it
+  std::string InstallLocation;
+  std::string HelpLink;
+  std::string Publisher;
+  std::string URLInfoAbout;
+  std::string URLUpdateInfo;
+  std::string UninstallString;
+  friend bool operator==(const TUNINSTALL_DES&, const TUNINSTALL_DES&) = default;
+};
+
+// One entry of a system list: the value `valueName` of the key `keyPath` (a full key path).
+// The names of these values are paths, so they cannot be joined into one full key path and
+// split again at the last backslash.
+struct RegistryValueRef {
+  std::string keyPath;
+  std::string valueName;
+  friend bool operator==(const RegistryValueRef&, const RegistryValueRef&) = default;
+};
+
+class TURegistryOp {
+ public:
+  // The Uninstall key of each hive, and of the 32-bit view for the 64-bit build.
+  static constexpr std::string_view kUninstallKey =
+      "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  static constexpr std::string_view kWow64UninstallKey =
+      "\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  static constexpr std::string_view kRunKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+  explicit TURegistryOp(platform::Platform platform);
+
+  // --- Installed-software inventory ---
+
+  // The display names and full key paths of the installed programs: the machine's entries,
+  // then (64-bit build) the 32-bit programs' entries, then the user's. With `includeHotfixes`
+  // false, each hotfix name leaves out the first entry of that name.
+  int ListInstalledPrograms(StringList& names, StringList& keys, bool includeHotfixes);
+  // Name, install date, publisher and icon index of one entry; 0 items when the entry lacks
+  // "DisplayName" or "UninstallString".
+  int ReadProgramSummary(std::string_view fullKeyPath, IconList& smallIcons, StringList& summary,
+                         IconList& bigIcons);
+  // Appends icon `index` of the file to both lists; its position in the big list, or -1.
+  int AddIconFromFile(IconList& smallIcons, IconList& bigIcons, int index, std::string_view file);
+  [[nodiscard]] std::string FindInstallerIconFile(std::string_view folder);
+  [[nodiscard]] std::string FormatInstallDate(std::string_view raw);
+  [[nodiscard]] std::string ReadShellFolder(std::string_view valueName);
+  [[nodiscard]] std::string GetWindowsDir();
+  int ListHotfixKeys(StringList& hotfixes);
+  // The full key path of the entry with this display name (letter case counts), or empty.
+  [[nodiscard]] std::string FindUninstallKey(std::string_view displayName);
+  [[nodiscard]] TUNINSTALL_DES ReadUninstallEntry(std::string_view displayName, std::int32_t tag);
+
+  // --- Windows Installer registration ---
+
+  void FindInstallerProducts(std::string_view softwareName, StringList& keys,
+                             std::string& productCode);
+  int FindInstallerFeatures(std::string_view productCode, StringList& keys);
+  int FindInstallerUpgradeCodes(std::string_view productCode, StringList& keys);
+  int FindInstallerComponents(std::string_view productCode, StringList& keys);
+
+  // --- COM registration ---
+
+  // Classes whose in-process or local server lies in one of the folders (at a path boundary).
+  int FindComClasses(const StringList& folders, StringList& typeLibraries, StringList& keys);
+  int FindTypeLibraries(const StringList& typeLibraries, StringList& keys);
+  int FindInterfaces(const StringList& typeLibraries, StringList& keys);
+
+  // --- Other registry residue ---
+
+  // Kind 2 deletes the key with its whole sub-tree, kind 3 the value named by the last part.
+  bool DeleteRegistryItem(std::string_view fullPath, int kind);
+  // Deletes exactly the value `valueName` of the key; true when it was deleted.
+  bool DeleteRegistryValue(std::string_view fullKeyPath, std::string_view valueName);
+  // "2" or "3" followed by a full key path, for each trace of the installed program.
+  int FindProgramTraces(std::string_view displayName, StringList& traces);
+  bool DeleteUninstallEntry(std::string_view displayName);
+  bool DeleteServiceKeys(std::string_view serviceName);
+  int CollectFoldersFromValues(const StringList& keys, const StringList& valueNames,
+                               StringList& folders);
+  // The values of system list `listNumber` (1 to 7) whose names are one of the folders or
+  // lie below one.
+  int FindFolderListEntries(const StringList& folders, std::vector<RegistryValueRef>& entries,
+                            int listNumber);
+  // Writes the start-up value; raises sv::Error "Failed to set data for '<name>'".
+  void SetRunValue(std::string_view valueName, std::string_view text);
+  void DeleteRunValue(std::string_view valueName);
+
+ private:
+  struct UninstallPass {
+    platform::Hive hive;
+    std::string_view keyPath;
+  };
+  [[nodiscard]] std::vector<UninstallPass> UninstallPasses();
+  bool DeleteKeyTree(platform::Hive hive, const std::string& keyPath);
+  [[nodiscard]] bool KeyExists(platform::Hive hive, std::string_view keyPath);
+  [[nodiscard]] bool FileExists(std::string_view path);
+  [[nodiscard]] bool FolderExists(std::string_view path);
+
+  platform::Platform platform_;
+};
+
+}  // namespace sv::registry
