@@ -122,24 +122,24 @@ std::string Join(std::string_view keyPath, std::string_view name) {
   return path;
 }
 
-std::vector<std::string> SubKeyNames(const platform::RegistryKey& key) {
+// Every name a key enumerates (sub-keys or values), in the registry's order.
+template <auto Enumerate>
+std::vector<std::string> EnumeratedNames(const platform::RegistryKey& key) {
   std::vector<std::string> names;
   for (std::uint32_t i = 0;; ++i) {
-    auto name = key.EnumKey(i);
+    auto name = (key.*Enumerate)(i);
     if (!name) break;
     names.push_back(std::move(*name));
   }
   return names;
 }
 
+std::vector<std::string> SubKeyNames(const platform::RegistryKey& key) {
+  return EnumeratedNames<&platform::RegistryKey::EnumKey>(key);
+}
+
 std::vector<std::string> ValueNames(const platform::RegistryKey& key) {
-  std::vector<std::string> names;
-  for (std::uint32_t i = 0;; ++i) {
-    auto name = key.EnumValue(i);
-    if (!name) break;
-    names.push_back(std::move(*name));
-  }
-  return names;
+  return EnumeratedNames<&platform::RegistryKey::EnumValue>(key);
 }
 
 // A value as text where a broken value must not stop anything: missing and non-text both
