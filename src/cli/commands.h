@@ -6,4 +6,9 @@
 
 #include "cli/cli.h"
 
-namespace sv::cli {}  // namespace sv::cli
+namespace sv::cli {
+
+// db: the signature database queries (version, names, count, id, info, items, category).
+int RunDbCommand(Context& context, std::span<const std::string> args);
+
+}  // namespace sv::cli

@@ -199,10 +199,6 @@ std::string FileSystemDanger(const std::string& expanded, platform::System& syst
   std::string trimmed = path;
   while (!trimmed.empty() && trimmed.back() == '\\')
     trimmed.pop_back();
-  for (int csidl = 0; csidl <= 0x3B; ++csidl) {
-    const std::string folder = LowerAscii(system.SpecialFolder(csidl));
-    if (!folder.empty() && folder == trimmed) return "expands to a shell folder itself";
-  }
   const std::string& top = segments[0];
   if (top == "windows" || top == "winnt") {
     if (segments.size() == 1) return "expands to the Windows folder";
@@ -268,6 +264,10 @@ std::string FileSystemDanger(const std::string& expanded, platform::System& syst
       return "expands to a shell folder itself";
     }
   }
+  for (int csidl = 0; csidl <= 0x3B; ++csidl) {
+    const std::string folder = LowerAscii(system.SpecialFolder(csidl));
+    if (!folder.empty() && folder == trimmed) return "expands to a shell folder itself";
+  }
   return {};
 }
 
@@ -302,8 +302,6 @@ std::string RegistryDanger(const std::string& expanded, std::int32_t kind) {
   if (hive == "HKEY_USERS") {
     if (segments.size() == 1) return "expands to a user's hive root";
     software = 1;
-  } else if (segments.size() == 1) {
-    return "expands to a top-level key of the hive";
   }
   if (segments.size() > software && segments[software] == "software") {
     if (segments.size() <= software + 2) return "expands to SOFTWARE or a top-level key under it";
@@ -312,6 +310,7 @@ std::string RegistryDanger(const std::string& expanded, std::int32_t kind) {
       return "expands to a top-level key of the classes";
     }
   }
+  if (hive != "HKEY_USERS" && segments.size() == 1) return "expands to a top-level key of the hive";
   return {};
 }
 
