@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -192,29 +193,33 @@ class CliEndToEnd : public ::testing::Test {
 
   // Runs sorvane-cli with its standard output and error in a file (not a pipe).
   CliResult Run(const std::string& arguments) {
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    const win32::FileHandle out(::CreateFileW(win32::Widen(output_).c_str(), GENERIC_WRITE,
-                                              FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_TRUE(out);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out.Get();
-    startup.hStdError = out.Get();
-    startup.hStdInput = nullptr;
-    std::wstring command = win32::Widen("\"" + bin_ + "\\sorvane-cli.exe\" " + arguments);
-    PROCESS_INFORMATION info{};
-    const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &startup, &info);
-    EXPECT_TRUE(started);
     CliResult result;
-    if (!started) return result;
-    const win32::KernelHandle process(info.hProcess);
-    const win32::KernelHandle thread(info.hThread);
-    ::WaitForSingleObject(process.Get(), INFINITE);
-    ::GetExitCodeProcess(process.Get(), &result.code);
-    result.out = platform::ReadWholeFile(machine_.Get().files, output_).value_or("");
+    {
+      SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+      const win32::FileHandle out(::CreateFileW(win32::Widen(output_).c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+      EXPECT_TRUE(out);
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdOutput = out.Get();
+      startup.hStdError = out.Get();
+      startup.hStdInput = nullptr;
+      std::wstring command = win32::Widen("\"" + bin_ + "\\sorvane-cli.exe\" " + arguments);
+      PROCESS_INFORMATION info{};
+      const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &info);
+      EXPECT_TRUE(started);
+      if (!started) return result;
+      const win32::KernelHandle process(info.hProcess);
+      const win32::KernelHandle thread(info.hThread);
+      ::WaitForSingleObject(process.Get(), INFINITE);
+      ::GetExitCodeProcess(process.Get(), &result.code);
+    }  // our writing handle is closed before the output is read
+    result.out = platform::ReadWholeFile(machine_.Get().files, output_).value_or("<unreadable>");
+    // The console streams are in text mode: lines end in CR LF, as Windows programs write them.
+    std::erase(result.out, '\r');
     return result;
   }
 
