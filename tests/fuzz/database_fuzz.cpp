@@ -2,6 +2,7 @@
 // 4-byte little-endian length of SV.dat, then its bytes, then soft.dat), put beside the program
 // on a fake machine, and every query runs over them. A damaged file must never read outside
 // its image, crash or hang.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   if (input.size() < 4) return 0;
   std::size_t split = 0;
-  for (int i = 3; i >= 0; --i) split = split * 256 + static_cast<unsigned char>(input[i]);
+  for (int i = 3; i >= 0; --i)
+    split = split * 256 + static_cast<unsigned char>(input[i]);
   const std::string_view rest = input.substr(4);
   split = std::min(split, rest.size());
 
