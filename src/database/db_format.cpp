@@ -151,6 +151,15 @@ std::optional<SoftRecord> ParseSoftRecord(Image image, std::int64_t offset) {
   return record;
 }
 
+std::optional<SoftRecordHead> ParseSoftRecordHead(Image image, std::int64_t offset) {
+  RecordReader reader(image, offset, kSoftRecordSize);
+  if (!reader.Valid()) return std::nullopt;
+  SoftRecordHead head;
+  head.id = reader.ShortString(kIdCapacity);
+  head.name = reader.ShortString(kNameCapacity);
+  return head;
+}
+
 std::optional<LocationRecord> ParseLocationRecord(Image image, std::int64_t offset) {
   RecordReader reader(image, offset, kLocationRecordSize);
   if (!reader.Valid()) return std::nullopt;

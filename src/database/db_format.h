@@ -96,6 +96,14 @@ struct LocationRecord {
 [[nodiscard]] std::optional<SoftRecord> ParseSoftRecord(Image image, std::int64_t offset);
 [[nodiscard]] std::optional<LocationRecord> ParseLocationRecord(Image image, std::int64_t offset);
 
+// The ID and display name of the software record at `offset` (the whole record must fit):
+// what the lookups compare, without copying the rest of the record.
+struct SoftRecordHead {
+  std::string id;
+  std::string name;
+};
+[[nodiscard]] std::optional<SoftRecordHead> ParseSoftRecordHead(Image image, std::int64_t offset);
+
 // Offset of record `index` of a run that starts at `first`, in 64 bits so that no stored
 // offset or count can overflow it.
 [[nodiscard]] constexpr std::int64_t RecordOffset(std::int64_t first, std::int64_t index,

@@ -212,20 +212,22 @@ void TUFileOp::ForEachIndexEntry(std::int64_t count, Visit visit) const {
 
 template <typename Visit>
 void TUFileOp::ForEachSoftRecord(Visit visit) const {
-  // A count M beyond what the image holds stops at the first record that does not fit.
+  // A count M beyond what the image holds stops at the first record that does not fit. Only
+  // the ID and name are decoded on the way; the caller reads the whole record on a hit.
   const auto header = ReadSoftHeader();
   if (!header) return;
   for (std::int64_t i = 0; i < header->count; ++i) {
-    const auto record = ReadSoftRecord(RecordOffset(kSoftHeaderSize, i, kSoftRecordSize));
-    if (!record || !visit(*record)) return;
+    const std::int64_t offset = RecordOffset(kSoftHeaderSize, i, kSoftRecordSize);
+    const auto head = ParseSoftRecordHead(softImage_, offset);
+    if (!head || !visit(Text(head->id), Text(head->name), offset)) return;
   }
 }
 
 std::optional<SoftRecord> TUFileOp::FindRecordById(std::string_view id) const {
   std::optional<SoftRecord> found;
-  ForEachSoftRecord([&](const SoftRecord& record) {
-    if (!SameTextAscii(TrimView(record.id), id)) return true;
-    found = record;
+  ForEachSoftRecord([&](std::string_view recordId, std::string_view, std::int64_t offset) {
+    if (!SameTextAscii(TrimView(recordId), id)) return true;
+    found = ReadSoftRecord(offset);
     return false;
   });
   return found;
@@ -263,9 +265,9 @@ std::int32_t TUFileOp::GetSoftCategory(std::string_view id) {
 
 std::string TUFileOp::GetCategoryText(std::string_view displayName) {
   std::string text;
-  ForEachSoftRecord([&](const SoftRecord& record) {
-    if (!SameTextAscii(TrimView(record.name), displayName)) return true;
-    text = std::string(CategoryName(record.category));
+  ForEachSoftRecord([&](std::string_view, std::string_view name, std::int64_t offset) {
+    if (!SameTextAscii(TrimView(name), displayName)) return true;
+    if (const auto record = ReadSoftRecord(offset)) text = CategoryName(record->category);
     return false;
   });
   return text;
@@ -273,10 +275,10 @@ std::string TUFileOp::GetCategoryText(std::string_view displayName) {
 
 std::string TUFileOp::FindSoftId(std::string_view name) {
   std::string id;
-  ForEachSoftRecord([&](const SoftRecord& record) {
-    const std::string_view recordName = TrimView(record.name);
-    if (recordName.empty() || !StartsWithTextAscii(name, recordName)) return true;
-    id = record.id;
+  ForEachSoftRecord([&](std::string_view recordId, std::string_view recordName, std::int64_t) {
+    const std::string_view trimmed = TrimView(recordName);
+    if (trimmed.empty() || !StartsWithTextAscii(name, trimmed)) return true;
+    id = recordId;
     return false;
   });
   return id;
@@ -337,9 +339,9 @@ std::int32_t TUFileOp::GetSoftInfo(std::string_view displayName, StringList& inf
   if (id.empty()) return kNoSoftwareId;
 
   std::optional<SoftRecord> found;
-  ForEachSoftRecord([&](const SoftRecord& record) {
-    if (TrimView(record.id) != id) return true;
-    found = record;
+  ForEachSoftRecord([&](std::string_view recordId, std::string_view, std::int64_t offset) {
+    if (TrimView(recordId) != id) return true;
+    found = ReadSoftRecord(offset);
     return false;
   });
   if (!found) return 0;
