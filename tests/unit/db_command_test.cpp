@@ -2,8 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/cli.h"
@@ -60,11 +62,33 @@ struct DbCommand : ::testing::Test {
   }
 };
 
+// Test names from the case's text, letters and digits only, so CTest lists them readably.
+inline std::string Plain(std::string_view text) {
+  std::string name;
+  for (const char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name.substr(0, 60);
+}
+
 struct PlainCase {
   Args args;
   int code;
   const char* out;
 };
+
+void PrintTo(const PlainCase& c, std::ostream* os) {
+  *os << Plain([&] {
+    std::string all;
+    for (const auto& a : c.args)
+      all += a + " ";
+    return all;
+  }());
+}
 
 class DbPlain : public DbCommand, public ::testing::WithParamInterface<PlainCase> {};
 

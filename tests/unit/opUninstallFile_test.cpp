@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/error.h"
@@ -151,11 +153,28 @@ TEST_F(Database, ADirectoryInPlaceOfAFileCannotBeOpened) {
   EXPECT_THROW(Open(), Error);
 }
 
+// Test names from the case's text, letters and digits only, so CTest lists them readably.
+inline std::string Plain(std::string_view text) {
+  std::string name;
+  for (const char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name.substr(0, 60);
+}
+
 struct VersionCase {
   std::int32_t stamp;
   const char* number;
   const char* display;
 };
+
+void PrintTo(const VersionCase& c, std::ostream* os) {
+  *os << c.stamp;
+}
 
 class DatabaseVersion : public Database, public ::testing::WithParamInterface<VersionCase> {};
 
@@ -542,6 +561,10 @@ struct ExpandCase {
   const char* expanded;
 };
 
+void PrintTo(const ExpandCase& c, std::ostream* os) {
+  *os << Plain(c.stored) << "_kind" << c.kind;
+}
+
 class ExpandPath : public Database, public ::testing::WithParamInterface<ExpandCase> {
  protected:
   void SetUp() override {
@@ -668,6 +691,10 @@ struct ExistsCase {
   std::uint16_t kind;
   bool exists;
 };
+
+void PrintTo(const ExistsCase& c, std::ostream* os) {
+  *os << Plain(c.expanded) << "_kind" << c.kind;
+}
 
 class ExistsTable : public Exists, public ::testing::WithParamInterface<ExistsCase> {};
 

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/db_writer.h"
@@ -105,10 +107,27 @@ TEST(SvdbDump, RefusesFilesItCannotDescribe) {
   EXPECT_THROW((void)ReadDatabase(cut, soft), SourceError);
 }
 
+// Test names from the case's text, letters and digits only, so CTest lists them readably.
+inline std::string Plain(std::string_view text) {
+  std::string name;
+  for (const char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name.substr(0, 60);
+}
+
 struct BadSource {
   std::string json;
   const char* message;  // a part of the error text
 };
+
+void PrintTo(const BadSource& c, std::ostream* os) {
+  *os << Plain(c.message);
+}
 
 class SvdbRefuses : public ::testing::TestWithParam<BadSource> {};
 
@@ -163,6 +182,10 @@ struct LintCase {
   const char* fields;
   const char* finding;  // empty: nothing to report
 };
+
+void PrintTo(const LintCase& c, std::ostream* os) {
+  *os << Plain(c.fields);
+}
 
 class SvdbLint : public ::testing::TestWithParam<LintCase> {};
 
