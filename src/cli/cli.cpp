@@ -13,6 +13,11 @@ namespace {
 
 constexpr std::array kCommands{
     Command{"help", "help                     this text", nullptr},
+    Command{"db",
+            "db QUERY [--json] [--db DIR]  signature database queries; QUERY is one of\n"
+            "      version | names [--category N] | count [--category N] | id NAME | info NAME\n"
+            "      | items NAME [--kind K] [--all] | category NAME",
+            RunDbCommand},
     Command{"inspect",
             "inspect WHAT [--json]    registry searches, never deleting; WHAT is one of\n"
             "      installed [--hotfixes] | uninstall NAME | installer NAME | com FOLDER...\n"

@@ -8,6 +8,9 @@
 
 namespace sv::cli {
 
+// db: the signature database queries (version, names, count, id, info, items, category).
+int RunDbCommand(Context& context, std::span<const std::string> args);
+// inspect: the registry searches (installed, uninstall, installer, com, traces, folders, lists).
 int RunInspect(Context& context, std::span<const std::string> args);
 
 }  // namespace sv::cli

@@ -1,0 +1,302 @@
+#include "svdb/svdb.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/db_writer.h"
+#include "support/trees.h"
+
+namespace sv::svdb {
+namespace {
+
+using testing::DbEntry;
+using testing::DbSoft;
+
+// A source that uses every field and item kind, with its expected files from the test writer.
+constexpr const char* kSource = R"js({
+  "stamp": 1234567890,
+  "software": [
+    {
+      "id": "ACME1", "name": "Acme Writer", "category": 5,
+      "services": "AcmeSvc,AcmeUpd", "processes": "acme.exe", "spare": "x",
+      "installFolder": "1Acme\\Writer", "desktop": "Acme Writer", "programs": "Acme",
+      "startup": "Acme Tray", "startMenu": "Acme Start",
+      "locations": [{"key": "HKLM{sw}\\Acme\\Writer", "value": "InstallDir"},
+                    {"key": "HKCU{sw}\\Acme\\Writer", "value": "(default)"
+}],
+      "items": [
+        {"kind": "key", "path": "HKLM{sw}\\Acme\\Writer"},
+        {"kind": "file", "path": "{pf}\\Acme\\Writer\\acme.exe"},
+        {"kind": "value", "path": "HKLM{sw}{ms}{win}{cv}\\Run\\Acme"},
+        {"kind": "directory", "path": "{pf}\\Acme\\Writer"}
+      ]
+},
+    {"id": "Caf\u00e9", "name": "Caf\u00e9 Game", "category": 9}
+  ]
+})js";
+
+DbSoft ExpectedAcme() {
+  DbSoft soft;
+  soft.id = "ACME1";
+  soft.name = "Acme Writer";
+  soft.category = 5;
+  soft.services = "AcmeSvc,AcmeUpd";
+  soft.processes = "acme.exe";
+  soft.spare = "x";
+  soft.installFolder = "1Acme\\Writer";
+  soft.desktop = "Acme Writer";
+  soft.programs = "Acme";
+  soft.startup = "Acme Tray";
+  soft.startMenu = "Acme Start";
+  soft.locations = {{"HKLM{sw}\\Acme\\Writer", "InstallDir"},
+                    {"HKCU{sw}\\Acme\\Writer", "(default)"}};
+  return soft;
+}
+
+TEST(SvdbBuild, WritesExactlyTheLayoutOfTheIndependentWriter) {
+  const DatabaseFiles files = BuildDatabase(ParseSource(kSource), 42);
+  DbSoft cafe;
+  cafe.id = "Caf\xE9";
+  cafe.name = "Caf\xE9 Game";
+  cafe.category = 9;
+  const std::vector<DbEntry> entries{
+      {"ACME1",
+       {{1, "{pf}\\Acme\\Writer\\acme.exe"}, {4, "{pf}\\Acme\\Writer"}},
+       {{2, "HKLM{sw}\\Acme\\Writer"}, {3, "HKLM{sw}{ms}{win}{cv}\\Run\\Acme"}}},
+      {"Caf\xE9", {}, {}}};
+  EXPECT_EQ(files.data, testing::WriteDataFile(1234567890, entries));
+  EXPECT_EQ(files.soft, testing::WriteSoftFile(1234567890, {ExpectedAcme(), cafe}));
+}
+
+TEST(SvdbBuild, StampComesFromTheSourceOrNow) {
+  Source source = ParseSource(R"({"software": []})");
+  DatabaseFiles files = BuildDatabase(source, 777);
+  EXPECT_EQ(files.data, testing::WriteDataFile(777, {}));
+  EXPECT_EQ(files.soft, testing::WriteSoftFile(777, {}));
+  source = ParseSource(R"({"stamp": 5, "softStamp": 6, "software": []})");
+  files = BuildDatabase(source, 777);
+  EXPECT_EQ(files.data, testing::WriteDataFile(5, {}));
+  EXPECT_EQ(files.soft, testing::WriteSoftFile(6, {}));
+}
+
+TEST(SvdbDump, RoundTripIsExact) {
+  const Source source = ParseSource(kSource);
+  const DatabaseFiles files = BuildDatabase(source, 1);
+  const Source dumped = ReadDatabase(files.data, files.soft);
+  EXPECT_EQ(dumped, source);
+  const Source reparsed = ParseSource(SourceToJson(dumped));
+  EXPECT_EQ(reparsed, source);
+  const DatabaseFiles again = BuildDatabase(reparsed, 2);
+  EXPECT_EQ(again.data, files.data);
+  EXPECT_EQ(again.soft, files.soft);
+}
+
+TEST(SvdbDump, RefusesFilesItCannotDescribe) {
+  const std::string soft = testing::WriteSoftFile(1, {ExpectedAcme()});
+  EXPECT_THROW((void)ReadDatabase(testing::WriteDataFile(1, {}), soft), SourceError);
+  EXPECT_THROW((void)ReadDatabase("short", soft), SourceError);
+  std::string cut = testing::WriteDataFile(1, {{"ACME1", {{1, "C:\\a"}}, {}}});
+  cut.resize(cut.size() - 1);
+  EXPECT_THROW((void)ReadDatabase(cut, soft), SourceError);
+}
+
+// Test names from the case's text, letters and digits only, so CTest lists them readably.
+inline std::string Plain(std::string_view text) {
+  std::string name;
+  for (const char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name.substr(0, 60);
+}
+
+struct BadSource {
+  std::string json;
+  const char* message;  // a part of the error text
+};
+
+void PrintTo(const BadSource& c, std::ostream* os) {
+  *os << Plain(c.message);
+}
+
+class SvdbRefuses : public ::testing::TestWithParam<BadSource> {};
+
+TEST_P(SvdbRefuses, NamesTheRecordAndField) {
+  try {
+    (void)ParseSource(GetParam().json);
+    FAIL() << "accepted " << GetParam().json;
+  } catch (const SourceError& error) {
+    EXPECT_NE(std::string(error.what()).find(GetParam().message), std::string::npos)
+        << error.what();
+  }
+}
+
+std::string One(const std::string& fields) {
+  return R"({"software": [{"id": "A", "name": "A", "category": 1)" + fields + "}]}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Input, SvdbRefuses,
+    ::testing::Values(
+        BadSource{"{", "not valid JSON"}, BadSource{"[]", "must be a JSON object"},
+        BadSource{R"({"software": [{"id": "ABCDEFGHIJK", "name": "A", "category": 1}]})",
+                  "software[0] (ABCDEFGHIJK): field 'id': 'ABCDEFGHIJK' is 11 characters long, "
+                  "at most 10 fit"},
+        BadSource{R"({"software": [{"id": "A", "name": ")" + std::string(41, 'n') +
+                      R"(", "category": 1}]})",
+                  "software[0] (A): field 'name'"},
+        BadSource{One(R"(, "services": ")" + std::string(256, 's') + "\""), "field 'services'"},
+        BadSource{One(R"(, "spare": ")" + std::string(33, 's') + "\""), "field 'spare'"},
+        BadSource{One(R"(, "startMenu": ")" + std::string(101, 's') + "\""), "field 'startMenu'"},
+        BadSource{R"({"software": [{"id": "A", "name": "A", "category": 1},
+                                  {"id": "a", "name": "B", "category": 2}]})",
+                  "software[1] (a): duplicate id 'a' (also software[0])"},
+        BadSource{R"({"software": [{"id": "A", "name": "A", "category": 0}]})", "not 1 to 10"},
+        BadSource{R"({"software": [{"id": "A", "name": "A", "category": 11}]})",
+                  "software[0] (A): field 'category' is 11, not 1 to 10"},
+        BadSource{One(R"(, "items": [{"kind": "link", "path": "x"}])"),
+                  "software[0] (A) items[0]: unknown item kind 'link'"},
+        BadSource{One(R"(, "items": [{"kind": 5, "path": "x"}])"), "unknown item kind 5"},
+        BadSource{One(R"(, "items": [{"kind": "file", "path": " "}])"), "path is empty"},
+        BadSource{
+            One(R"(, "locations": [{"key": "HKLM\\A", "value": ")" + std::string(31, 'v') + "\"}]"),
+            "locations[0]: value"},
+        BadSource{One(R"(, "colour": "red")"), "unknown field 'colour'"},
+        BadSource{One(R"(, "name2": 1)"), "unknown field"},
+        BadSource{R"({"software": [{"id": "A", "category": 1}]})", "field 'name' is missing"},
+        BadSource{One(R"(, "spare": "\u4e2d")"), "code page 1252 lacks"},
+        BadSource{R"({"software": [{"id": " A", "name": "A", "category": 1}]})",
+                  "leading or trailing blanks"}));
+
+struct LintCase {
+  const char* fields;
+  const char* finding;  // empty: nothing to report
+};
+
+void PrintTo(const LintCase& c, std::ostream* os) {
+  *os << Plain(c.fields);
+}
+
+class SvdbLint : public ::testing::TestWithParam<LintCase> {};
+
+TEST_P(SvdbLint, FlagsWhatWouldBeDangerous) {
+  const std::vector<std::string> findings = LintSource(ParseSource(One(GetParam().fields)));
+  if (std::string(GetParam().finding).empty()) {
+    EXPECT_TRUE(findings.empty()) << findings.front();
+  } else {
+    ASSERT_EQ(findings.size(), 1u) << GetParam().fields;
+    EXPECT_NE(findings[0].find(GetParam().finding), std::string::npos) << findings[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, SvdbLint,
+    ::testing::Values(
+        LintCase{R"(, "services": "a,,b")", "services: empty piece"},
+        LintCase{R"(, "processes": "a.exe,")", "processes: empty piece"},
+        LintCase{R"(, "desktop": " , x")", "desktop: empty piece"},
+        LintCase{R"(, "startMenu": "x, y")", ""},
+        LintCase{R"(, "installFolder": "1")", "nothing after the digit"},
+        LintCase{R"(, "installFolder": "2  ")", "nothing after the digit"},
+        LintCase{R"(, "installFolder": "7Acme")", "digit 0 to 3"},
+        LintCase{R"(, "installFolder": "1Acme\\Writer")", ""},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "C:\\"}])", "drive root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "D:"}])", "not a full path"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}"}])", "Windows folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}{s32}"}])", "system folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}{s}\\"}])", "system folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}"}])", "Program Files root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}{cf}"}])", "Program Files root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}{cur}"}])", "profile root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}"}])", "profile root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}{as}{ad}"}])", "shell folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}{cur}{ls}{ad}"}])",
+                 "shell folder"},
+        LintCase{
+            R"(, "items": [{"kind": "directory", "path": "C:\\users\\root\\AppData\\Roaming"}])",
+            "shell folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "C:\\ProgramData"}])",
+                 "shell folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}{cur}{ad}\\Acme"}])", ""},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}{cur}{ad}\\P\\{x}"}])", ""},
+        LintCase{R"(, "items": [{"kind": "file", "path": "{pf}\\Acme\\{y}.exe"}])", "macro"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM"}])", "no key path"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM\\"}])", "hive root"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}"}])", "SOFTWARE"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCU{sw}{ms}"}])", "SOFTWARE"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Acme"}])", "SOFTWARE"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM\\SYSTEM"}])", "top-level key"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKU\\.DEFAULT"}])", "user's hive root"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKU\\.DEFAULT{sw}\\Acme"}])", "SOFTWARE"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCR\\CLSID"}])", "HKEY_CLASSES_ROOT"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Classes\\Interface"}])",
+                 "classes"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Classes\\Acme.Doc"}])", ""},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCR\\Acme.Doc"}])", ""},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKEY_LOCAL_MACHINE\\Software\\A\\B"}])",
+                 "does not begin with"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Acme\\Writer"}])", ""},
+        LintCase{R"(, "items": [{"kind": "value", "path": "HKLM{sw}\\Acme\\Writer\\Path"}])", ""},
+        LintCase{R"(, "items": [{"kind": "value", "path": "HKCU"}])", "no key path"},
+        LintCase{R"(, "locations": [{"key": "Software\\Acme", "value": "Path"}])",
+                 "does not expand"}));
+
+// ---- The command line, on real files -------------------------------------------------------
+
+struct SvdbRun : ::testing::Test {
+  std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("svdb-test-" + testing::UniqueStamp());
+  std::ostringstream out, err;
+
+  void SetUp() override { std::filesystem::create_directories(folder); }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  std::string Path(const char* name) const { return (folder / name).string(); }
+  void Write(const char* name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+  }
+  int Svdb(const std::vector<std::string>& args) {
+    out.str("");
+    err.str("");
+    return svdb::Run(args, out, err);
+  }
+};
+
+TEST_F(SvdbRun, BuildDumpAndLintOnFiles) {
+  Write("source.json", kSource);
+  ASSERT_EQ(Svdb({"build", Path("source.json"), Path("out")}), 0) << err.str();
+  ASSERT_EQ(Svdb({"dump", Path("out")}), 0) << err.str();
+  EXPECT_EQ(ParseSource(out.str()), ParseSource(kSource));
+  EXPECT_EQ(Svdb({"lint", Path("source.json")}), 0) << out.str();
+  EXPECT_EQ(out.str(), "");
+  Write("danger.json", One(R"(, "items": [{"kind": "directory", "path": "{w}"}])"));
+  EXPECT_EQ(Svdb({"lint", Path("danger.json")}), 1);
+  EXPECT_NE(out.str().find("danger.json: software[0] (A) items[0]"), std::string::npos)
+      << out.str();
+}
+
+TEST_F(SvdbRun, BadInputAndUsage) {
+  Write("bad.json", R"({"software": [{"id": "A", "name": "A", "category": 0}]})");
+  EXPECT_EQ(Svdb({"build", Path("bad.json"), Path("out")}), 1);
+  EXPECT_NE(err.str().find("field 'category' is 0"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(folder / "out" / "SV.dat"));
+  EXPECT_EQ(Svdb({"build", Path("missing.json"), Path("out")}), 1);
+  EXPECT_EQ(Svdb({"dump", Path("nothing")}), 1);
+  EXPECT_EQ(Svdb({}), 2);
+  EXPECT_EQ(Svdb({"frobnicate"}), 2);
+  EXPECT_EQ(Svdb({"build", Path("bad.json")}), 2);
+  EXPECT_NE(err.str().find("usage: svdb build"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sv::svdb
