@@ -15,7 +15,7 @@ target_link_libraries(sv_online_tests PRIVATE sv_online sv_http_fake GTest::gtes
 find_package(Python3 COMPONENTS Interpreter)
 
 if(NOT WIN32)
-  gtest_discover_tests(sv_online_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(sv_online_tests TEST_PREFIX "host." DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
   if(Python3_Interpreter_FOUND)
     add_test(NAME host.service.unittest
              COMMAND ${Python3_EXECUTABLE} -m unittest -v test_service
