@@ -297,5 +297,33 @@ TEST_F(FileSystemContract, VersionResourcesAreReadAndQueried) {
   EXPECT_FALSE(Files().ReadVersionResource(Path("missing.exe")));
 }
 
+
+// A path with a NUL inside would reach Windows cut short, naming a parent of the one meant: it
+// is refused, and the shorter path stays untouched.
+TEST_F(FileSystemContract, PathsHoldingANulAreRefusedNotCutShort) {
+  using namespace std::string_literals;
+  Dir("keep");
+  Put("keep\\file.txt");
+  Put("plain.txt");
+  const std::string folder = Path("keep");
+
+  platform::WinError error = platform::kSuccess;
+  EXPECT_EQ(Files().GetAttributes(folder + "\0\\file.txt"s, &error), platform::kInvalidAttributes);
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+  EXPECT_FALSE(Files().FindFirst(folder + "\0\\*"s, &error));
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+  EXPECT_EQ(Files().RemoveFile(Path("plain.txt") + "\0.bak"s), platform::kErrorInvalidName);
+  EXPECT_EQ(Files().RemoveDir(folder + "\0\\sub"s), platform::kErrorInvalidName);
+  EXPECT_EQ(Files().SetAttributes(Path("plain.txt") + "\0x"s, platform::kAttrHidden),
+            platform::kErrorInvalidName);
+  EXPECT_FALSE(Files().OpenFile(Path("plain.txt") + "\0x"s, platform::FileAccess::Write,
+                                platform::kShareRead, platform::Disposition::CreateAlways, &error));
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+
+  EXPECT_NE(Files().GetAttributes(Path("plain.txt")), platform::kInvalidAttributes);
+  EXPECT_EQ(Files().GetAttributes(Path("plain.txt")) & platform::kAttrHidden, 0u);
+  EXPECT_NE(Files().GetAttributes(Path("keep\\file.txt")), platform::kInvalidAttributes);
+}
+
 }  // namespace
 }  // namespace sv::testing

@@ -194,5 +194,34 @@ TEST_F(RegistryContract, ClassesRootShowsTheMachinesClasses) {
   EXPECT_FALSE(Registry().OpenKey(Hive::LocalMachine, machinePath, KeyAccess::Read));
 }
 
+
+// A name with a NUL inside would reach Windows cut short, as its parent key or another value:
+// it is refused, and what the shorter name addresses stays untouched.
+TEST_F(RegistryContract, NamesHoldingANulAreRefusedNotCutShort) {
+  using namespace std::string_literals;
+  auto parent = Make("parent");
+  ASSERT_TRUE(parent);
+  ASSERT_EQ(parent->SetStringValue("name", "kept"), platform::kSuccess);
+  const std::string withNul = Key("parent") + "\0\\child"s;
+
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(Registry().OpenKey(Hive::CurrentUser, withNul, KeyAccess::Read, &error));
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+  EXPECT_EQ(Registry().DeleteKey(Hive::CurrentUser, Key("parent\\sub") + "\0x"s),
+            platform::kErrorInvalidName);
+  EXPECT_FALSE(Registry().CreateKey(Hive::CurrentUser, Key("parent") + "\0new"s, &error));
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+
+  EXPECT_EQ(parent->DeleteValue("name\0other"s), platform::kErrorInvalidName);
+  EXPECT_FALSE(parent->QueryValue("name\0other"s, &error));
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+  EXPECT_EQ(parent->SetStringValue("name\0other"s, "changed"), platform::kErrorInvalidName);
+
+  const auto kept = parent->QueryValue("name");
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->data, "kept");
+  EXPECT_TRUE(Registry().OpenKey(Hive::CurrentUser, Key("parent"), KeyAccess::Read));
+}
+
 }  // namespace
 }  // namespace sv::testing

@@ -38,6 +38,8 @@ std::optional<ParsedPath> ParsePath(std::string_view path, platform::WinError* e
     if (error != nullptr) *error = code;
     return std::nullopt;
   };
+  // Windows would read such a path only up to the NUL: a parent of the one meant.
+  if (path.find('\0') != std::string_view::npos) return fail(platform::kErrorInvalidName);
   std::string text(path);
   for (char& c : text) {
     if (c == '/') c = '\\';

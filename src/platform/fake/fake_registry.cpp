@@ -32,6 +32,7 @@ using Node = FakeRegistry::Node;
 // Splits a key path into names, as the registry reads it: empty names between doubled or
 // trailing backslashes are ignored. A second leading backslash is refused like Windows does.
 std::optional<std::vector<std::string>> SplitKeyPath(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) return std::nullopt;
   if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
   if (!path.empty() && path.front() == '\\') return std::nullopt;
   return SplitSkippingEmpty(path, '\\');
@@ -102,6 +103,8 @@ class FakeKey final : public platform::RegistryKey {
     std::optional<RegValue> result;
     if (node_->deleted) {
       code = platform::kErrorKeyDeleted;
+    } else if (name.find('\0') != std::string_view::npos) {
+      code = platform::kErrorInvalidName;
     } else if (const auto fault = faults_.Find(Op::QueryValue, ValueTarget(name))) {
       code = *fault;
     } else if (const auto it = node_->values.find(name); it == node_->values.end()) {
@@ -146,6 +149,7 @@ class FakeKey final : public platform::RegistryKey {
   WinError Writable(Op op, std::string_view name) const {
     if (node_->deleted) return platform::kErrorKeyDeleted;
     if (access_ != KeyAccess::AllAccess) return platform::kErrorAccessDenied;
+    if (name.find('\0') != std::string_view::npos) return platform::kErrorInvalidName;
     if (const auto fault = faults_.Find(op, ValueTarget(name))) return *fault;
     return platform::kSuccess;
   }
@@ -195,7 +199,10 @@ FakeRegistry::Located FakeRegistry::Locate(Hive hive, std::string_view path, boo
   Located located;
   const auto names = SplitKeyPath(path);
   if (!names) {
-    if (error != nullptr) *error = platform::kErrorBadPathName;
+    // A NUL would cut the name short on Windows; the Windows layer refuses such names.
+    const bool holdsNul = path.find('\0') != std::string_view::npos;
+    if (error != nullptr)
+      *error = holdsNul ? platform::kErrorInvalidName : platform::kErrorBadPathName;
     return located;
   }
   located.fullPath = JoinFullPath(hive, *names);

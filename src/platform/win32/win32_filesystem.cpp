@@ -133,6 +133,10 @@ class Win32File final : public platform::File {
 
 std::unique_ptr<platform::FileSearch> Win32FileSystem::FindFirst(std::string_view pattern,
                                                                  WinError* error) {
+  if (HoldsNul(pattern)) {
+    if (error != nullptr) *error = platform::kErrorInvalidName;
+    return nullptr;
+  }
   WIN32_FIND_DATAW data;
   FindHandle handle(::FindFirstFileW(Widen(pattern).c_str(), &data));
   if (!handle) {
@@ -144,6 +148,10 @@ std::unique_ptr<platform::FileSearch> Win32FileSystem::FindFirst(std::string_vie
 }
 
 FileAttributes Win32FileSystem::GetAttributes(std::string_view path, WinError* error) {
+  if (HoldsNul(path)) {
+    if (error != nullptr) *error = platform::kErrorInvalidName;
+    return platform::kInvalidAttributes;
+  }
   const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
   if (error != nullptr) {
     *error = attributes == INVALID_FILE_ATTRIBUTES ? LastError() : platform::kSuccess;
@@ -152,18 +160,22 @@ FileAttributes Win32FileSystem::GetAttributes(std::string_view path, WinError* e
 }
 
 WinError Win32FileSystem::SetAttributes(std::string_view path, FileAttributes attributes) {
+  if (HoldsNul(path)) return platform::kErrorInvalidName;
   return Outcome(::SetFileAttributesW(Widen(path).c_str(), attributes));
 }
 
 WinError Win32FileSystem::RemoveFile(std::string_view path) {
+  if (HoldsNul(path)) return platform::kErrorInvalidName;
   return Outcome(::DeleteFileW(Widen(path).c_str()));
 }
 
 WinError Win32FileSystem::RemoveDir(std::string_view path) {
+  if (HoldsNul(path)) return platform::kErrorInvalidName;
   return Outcome(::RemoveDirectoryW(Widen(path).c_str()));
 }
 
 WinError Win32FileSystem::MakeDir(std::string_view path) {
+  if (HoldsNul(path)) return platform::kErrorInvalidName;
   return Outcome(::CreateDirectoryW(Widen(path).c_str(), nullptr));
 }
 
@@ -172,6 +184,10 @@ std::unique_ptr<platform::File> Win32FileSystem::OpenFile(std::string_view path,
                                                           unsigned share,
                                                           platform::Disposition disposition,
                                                           WinError* error) {
+  if (HoldsNul(path)) {
+    if (error != nullptr) *error = platform::kErrorInvalidName;
+    return nullptr;
+  }
   DWORD rights = 0;
   switch (access) {
     case platform::FileAccess::Read:
@@ -215,6 +231,7 @@ std::unique_ptr<platform::File> Win32FileSystem::OpenFile(std::string_view path,
 
 std::optional<std::vector<std::uint8_t>> Win32FileSystem::ReadVersionResource(
     std::string_view path) {
+  if (HoldsNul(path)) return std::nullopt;
   const std::wstring widePath = Widen(path);
   DWORD ignored = 0;
   const DWORD size = ::GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
@@ -245,6 +262,7 @@ std::optional<std::string> Win32FileSystem::QueryVersionString(
 }
 
 platform::ExtractedIcons Win32FileSystem::ExtractIcons(std::string_view path, int index) {
+  if (HoldsNul(path)) return {};
   HICON large = nullptr;
   HICON small = nullptr;
   // On failure (0, or UINT_MAX for a missing file) Wine leaves junk in both handles, which

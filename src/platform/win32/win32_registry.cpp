@@ -75,6 +75,10 @@ class Win32RegistryKey final : public platform::RegistryKey {
   }
 
   std::optional<RegValue> QueryValue(std::string_view name, WinError* error) const override {
+    if (HoldsNul(name)) {
+      Report(error, ERROR_INVALID_NAME);
+      return std::nullopt;
+    }
     const std::wstring wideName = Widen(name);
     std::vector<BYTE> buffer(512);
     DWORD type = REG_NONE;
@@ -113,6 +117,7 @@ class Win32RegistryKey final : public platform::RegistryKey {
   }
 
   WinError SetValue(std::string_view name, const RegValue& value) override {
+    if (HoldsNul(name)) return platform::kErrorInvalidName;
     const std::wstring wideName = Widen(name);
     LONG result;
     if (platform::IsSingleStringType(value.type) || value.type == REG_MULTI_SZ) {
@@ -130,6 +135,7 @@ class Win32RegistryKey final : public platform::RegistryKey {
   }
 
   WinError DeleteValue(std::string_view name) override {
+    if (HoldsNul(name)) return platform::kErrorInvalidName;
     return static_cast<WinError>(::RegDeleteValueW(key_.Get(), Widen(name).c_str()));
   }
 
@@ -144,6 +150,10 @@ std::unique_ptr<platform::RegistryKey> Win32Registry::OpenKey(Hive hive, std::st
   const REGSAM rights = access == KeyAccess::Read
                             ? (STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS)
                             : KEY_ALL_ACCESS;
+  if (HoldsNul(path)) {
+    Report(error, ERROR_INVALID_NAME);
+    return nullptr;
+  }
   RegKey key;
   const LONG result =
       ::RegOpenKeyExW(RootOf(hive), SubKeyPath(path).c_str(), 0, rights, key.Receive());
@@ -154,6 +164,10 @@ std::unique_ptr<platform::RegistryKey> Win32Registry::OpenKey(Hive hive, std::st
 
 std::unique_ptr<platform::RegistryKey> Win32Registry::CreateKey(Hive hive, std::string_view path,
                                                                 WinError* error) {
+  if (HoldsNul(path)) {
+    Report(error, ERROR_INVALID_NAME);
+    return nullptr;
+  }
   RegKey key;
   const LONG result =
       ::RegCreateKeyExW(RootOf(hive), SubKeyPath(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -164,6 +178,7 @@ std::unique_ptr<platform::RegistryKey> Win32Registry::CreateKey(Hive hive, std::
 }
 
 WinError Win32Registry::DeleteKey(Hive hive, std::string_view path) {
+  if (HoldsNul(path)) return platform::kErrorInvalidName;
   const std::wstring subKey = SubKeyPath(path);
   // An empty name would address the hive itself, which is never ours to delete.
   if (subKey.empty()) return platform::kErrorAccessDenied;
