@@ -181,18 +181,26 @@ bool IsFullPath(std::string_view path) {
 // for comparisons at a path boundary; empty for a drive root or a relative text, which would
 // match everything on the drive.
 std::string BoundaryFolder(std::string_view folder) {
+  if (!IsFullPath(folder)) return {};
   std::string trimmed = LowerAscii(WithoutTrailingBackslashes(folder));
   if (trimmed.find('\\') == std::string::npos) return {};
   return trimmed;
 }
 
-std::vector<std::string> BoundaryFolders(const StringList& folders) {
-  std::vector<std::string> result;
-  for (const std::string& folder : folders) {
-    std::string boundary = BoundaryFolder(folder);
-    if (!boundary.empty()) result.push_back(std::move(boundary));
+// Whether `text` names `location` or something inside it: an occurrence (exact, letter case
+// counts) that ends the text or is followed by a backslash, a quote or a list separator.
+// "C:\Program Files\Acme" must not find "C:\Program Files\Acme Tools\tray.exe".
+bool ContainsAtPathBoundary(std::string_view text, std::string_view location) {
+  if (location.empty()) return false;
+  if (location.back() == '\\') return text.find(location) != std::string_view::npos;
+  for (std::size_t at = text.find(location); at != std::string_view::npos;
+       at = text.find(location, at + 1)) {
+    const std::size_t end = at + location.size();
+    if (end == text.size()) return true;
+    const char next = text[end];
+    if (next == '\\' || next == '"' || next == ';' || next == ',') return true;
   }
-  return result;
+  return false;
 }
 
 constexpr std::array<std::string_view, 12> kEnglishMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -386,8 +394,12 @@ int TURegistryOp::AddIconFromFile(IconList& smallIcons, IconList& bigIcons, int 
   const platform::ExtractedIcons icons = platform_.files.ExtractIcons(file, index);
   // Both lists grow together, so one position serves the rows of both.
   if (!icons.large || !icons.small) return -1;
-  smallIcons.AppendIcon(*icons.small);
-  return bigIcons.AppendIcon(*icons.large);
+  if (smallIcons.AppendIcon(*icons.small) < 0) return -1;
+  const int position = bigIcons.AppendIcon(*icons.large);
+  // A list that refuses must not put the two out of step: every later row would show the
+  // icon of its neighbour.
+  if (position < 0) smallIcons.RemoveLastIcon();
+  return position;
 }
 
 std::string TURegistryOp::FindInstallerIconFile(std::string_view folder) {
@@ -435,8 +447,40 @@ std::string TURegistryOp::GetWindowsDir() {
   return WithoutTrailingBackslashes(platform_.system.WindowsDirectory());
 }
 
+std::vector<std::string> TURegistryOp::OwnFolders(const StringList& folders) {
+  // Folders every program shares: a program's folder list may name one (a location value that
+  // points at a DLL in System32, an install folder cut back to Program Files), and everything
+  // registered inside it would then count as the program's.
+  auto& system = platform_.system;
+  std::vector<std::string> shared;
+  for (const std::string& folder : {system.WindowsDirectory(), system.SystemDirectory(),
+                                    system.SpecialFolder(platform::csidl::kProgramFiles),
+                                    system.SpecialFolder(platform::csidl::kProgramFilesX86),
+                                    system.SpecialFolder(platform::csidl::kProgramFilesCommon),
+                                    system.SpecialFolder(platform::csidl::kProgramFilesCommonX86),
+                                    system.SpecialFolder(platform::csidl::kProfile),
+                                    system.SpecialFolder(platform::csidl::kAppData),
+                                    system.SpecialFolder(platform::csidl::kLocalAppData),
+                                    system.SpecialFolder(platform::csidl::kCommonAppData)}) {
+    std::string boundary = BoundaryFolder(folder);
+    if (!boundary.empty()) shared.push_back(std::move(boundary));
+  }
+  std::vector<std::string> own;
+  for (const std::string& folder : folders) {
+    std::string boundary = BoundaryFolder(folder);
+    if (boundary.empty() || std::find(shared.begin(), shared.end(), boundary) != shared.end()) {
+      continue;
+    }
+    own.push_back(std::move(boundary));
+  }
+  return own;
+}
+
 std::string TURegistryOp::FindUninstallKey(std::string_view displayName) {
   std::string result;
+  // No entry is listed under a blank name; one without "DisplayName" must never answer for it
+  // (its deletion would take an entry that belongs to no program we know).
+  if (TrimView(displayName).empty()) return result;
   for (const UninstallPass& pass : UninstallPasses()) {
     auto root = platform_.registry.OpenKey(pass.hive, pass.keyPath, KeyAccess::Read);
     if (!root) continue;
@@ -446,6 +490,7 @@ std::string TURegistryOp::FindUninstallKey(std::string_view displayName) {
       const std::string entryPath = Join(pass.keyPath, *name);
       auto entry = platform_.registry.OpenKey(pass.hive, entryPath, KeyAccess::Read);
       if (!entry) continue;
+      if (!HasValue(*entry, "DisplayName")) continue;
       const auto text = ReadValueTextIfText(*entry, "DisplayName");
       if (text && Trim(*text) == displayName) {
         // A later pass replaces what an earlier one found.
@@ -580,7 +625,7 @@ int TURegistryOp::FindComClasses(const StringList& folders, StringList& typeLibr
   // A server lies in a folder when the folder followed by a backslash occurs in its path:
   // "c:\program files\acme" must not take the classes of "c:\program files\acme tools".
   std::vector<std::string> needles;
-  for (std::string& folder : BoundaryFolders(folders))
+  for (std::string& folder : OwnFolders(folders))
     needles.push_back(folder + "\\");
   if (needles.empty()) return 0;
 
@@ -728,23 +773,8 @@ int TURegistryOp::FindProgramTraces(std::string_view displayName, StringList& tr
 
   // An install location that is a drive root or a folder every program shares would match
   // every other program's App Paths and Run values.
-  bool locationUsable = false;
-  if (!location.empty()) {
-    const std::string folder = BoundaryFolder(location);
-    locationUsable = !folder.empty();
-    auto& system = platform_.system;
-    for (const std::string& shared : {system.WindowsDirectory(), system.SystemDirectory(),
-                                      system.SpecialFolder(platform::csidl::kProgramFiles),
-                                      system.SpecialFolder(platform::csidl::kProgramFilesX86),
-                                      system.SpecialFolder(platform::csidl::kProgramFilesCommon),
-                                      system.SpecialFolder(platform::csidl::kProgramFilesCommonX86),
-                                      system.SpecialFolder(platform::csidl::kProfile),
-                                      system.SpecialFolder(platform::csidl::kAppData),
-                                      system.SpecialFolder(platform::csidl::kLocalAppData),
-                                      system.SpecialFolder(platform::csidl::kCommonAppData)}) {
-      if (!shared.empty() && BoundaryFolder(shared) == folder) locationUsable = false;
-    }
-  }
+  const std::vector<std::string> usable = OwnFolders({location});
+  const bool locationUsable = !usable.empty();
 
   for (const Hive hive : {Hive::LocalMachine, Hive::CurrentUser}) {
     if (auto cache = platform_.registry.OpenKey(hive, kArpCacheKey, KeyAccess::Read)) {
@@ -762,7 +792,7 @@ int TURegistryOp::FindProgramTraces(std::string_view displayName, StringList& tr
           auto app = platform_.registry.OpenKey(hive, Join(kAppPathsKey, sub), KeyAccess::Read);
           if (!app || !HasValue(*app, "Path")) continue;
           const auto path = ReadValueTextIfText(*app, "Path");
-          if (path && path->find(location) != std::string::npos) {
+          if (path && ContainsAtPathBoundary(*path, location)) {
             traces.push_back("2" + FullKeyPath(hive, Join(kAppPathsKey, sub)));
             break;
           }
@@ -772,7 +802,7 @@ int TURegistryOp::FindProgramTraces(std::string_view displayName, StringList& tr
             // A name with a backslash cannot be addressed as a value item.
             if (value.find('\\') != std::string::npos) continue;
             const auto text = ReadValueTextIfText(*run, value);
-            if (text && text->find(location) != std::string::npos) {
+            if (text && ContainsAtPathBoundary(*text, location)) {
               traces.push_back("3" + FullKeyPath(hive, Join(kRunKey, value)));
             }
           }
@@ -870,7 +900,7 @@ int TURegistryOp::FindFolderListEntries(const StringList& folders,
   if (folders.empty() || listNumber < 1 || listNumber > static_cast<int>(kSystemLists.size())) {
     return 0;
   }
-  const std::vector<std::string> boundaries = BoundaryFolders(folders);
+  const std::vector<std::string> boundaries = OwnFolders(folders);
   if (boundaries.empty()) return 0;
   const Location& list = kSystemLists[static_cast<std::size_t>(listNumber - 1)];
   auto key = platform_.registry.OpenKey(list.hive, list.keyPath, KeyAccess::Read);

@@ -151,6 +151,9 @@ class TURegistryOp {
   [[nodiscard]] bool KeyExists(platform::Hive hive, std::string_view keyPath);
   [[nodiscard]] bool FileExists(std::string_view path);
   [[nodiscard]] bool FolderExists(std::string_view path);
+  // The folders of the list that are a program's own: full paths, lower-cased, without trailing
+  // backslashes; drive roots and the folders every program shares are left out.
+  [[nodiscard]] std::vector<std::string> OwnFolders(const StringList& folders);
 
   platform::Platform platform_;
 };

@@ -25,6 +25,9 @@ class RecordingIconList final : public registry::IconList {
                                           : Entry{"(system icon)", 0, 0});
     return static_cast<int>(entries.size()) - 1;
   }
+  void RemoveLastIcon() override {
+    if (!entries.empty()) entries.pop_back();
+  }
 
   std::vector<Entry> entries;
   bool refuse = false;

@@ -242,13 +242,9 @@ TEST_F(SummaryTest, IconSourcesInOrder) {
     Values values{{"DisplayName", Sz("Acme")}, {"UninstallString", Sz(c.uninstall)}};
     if (!c.displayIcon.empty()) values.push_back({"DisplayIcon", Sz(c.displayIcon)});
     machine.registry.DeleteKey(Hive::LocalMachine, std::string(kUninstall) + "\\Acme");
+    // The own file has three icons here, so the entry shows which one it was asked for.
+    machine.files.PutIcons(kOwnExe, c.expected.file == kOwnExe ? 3 : 1);
     ASSERT_EQ(Summary(values), 4) << c.displayIcon;
-    if (c.expected.file == kOwnExe) {
-      // The own file has one icon only: nothing was appended and the row carries -1.
-      EXPECT_EQ(summary[3], "-1") << c.displayIcon;
-      EXPECT_EQ(big.entries.size(), before);
-      continue;
-    }
     ASSERT_EQ(big.entries.size(), before + 1) << c.displayIcon;
     EXPECT_EQ(big.entries.back(), c.expected) << c.displayIcon;
     EXPECT_EQ(summary[3], std::to_string(before)) << c.displayIcon;
@@ -256,6 +252,17 @@ TEST_F(SummaryTest, IconSourcesInOrder) {
   }
   // Every extracted icon was released after the lists took their copies.
   EXPECT_EQ(machine.files.LiveIconCount(), 0);
+}
+
+TEST_F(SummaryTest, RowCarriesMinusOneWhenNoSourceHasTheIcon) {
+  // The own file has one icon only and is asked for icon 2, the number "DisplayIcon" gave.
+  ASSERT_EQ(Summary({{"DisplayName", Sz("Acme")},
+                     {"UninstallString", Sz("C:\\missing\\uninst.exe")},
+                     {"DisplayIcon", Sz("C:\\missing\\app.exe,2")}}),
+            4);
+  EXPECT_EQ(summary[3], "-1");
+  EXPECT_TRUE(big.entries.empty());
+  EXPECT_TRUE(small.entries.empty());
 }
 
 TEST_F(SummaryTest, WindowsInstallerProductsTakeTheirIconFromTheInstallerFolder) {
@@ -321,12 +328,20 @@ TEST_F(RegistryOpTest, AddIconFromFileKeepsBothListsInStep) {
   EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), 0);
   EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), 1);
   EXPECT_EQ(small.entries.size(), 2u);
+  // A refusal by either list leaves the two the same length, so positions keep matching.
   big.refuse = true;
   EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), -1);
+  EXPECT_EQ(small.entries.size(), 2u);
   big.refuse = false;
-  machine.faults.Inject(fake::Op::ExtractIcons, "*", platform::kErrorAccessDenied);
+  small.refuse = true;
   EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), -1);
   EXPECT_EQ(big.entries.size(), 2u);
+  small.refuse = false;
+  EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), 2);
+  EXPECT_EQ(small.entries.size(), 3u);
+  machine.faults.Inject(fake::Op::ExtractIcons, "*", platform::kErrorAccessDenied);
+  EXPECT_EQ(op.AddIconFromFile(small, big, 0, kOwnExe), -1);
+  EXPECT_EQ(big.entries.size(), 3u);
   EXPECT_EQ(machine.files.LiveIconCount(), 0);
 }
 
@@ -380,6 +395,20 @@ TEST_F(RegistryOpTest, FindUninstallKeyTakesTheLastPassThatMatches) {
             std::string("HKEY_LOCAL_MACHINE\\") + kUninstall + "\\A0x");
   PutProgram(Hive::CurrentUser, "U1", {{"DisplayName", Sz(" Acme ")}});
   EXPECT_EQ(op.FindUninstallKey("Acme"), std::string("HKEY_CURRENT_USER\\") + kUninstall + "\\U1");
+}
+
+TEST_F(RegistryOpTest, BlankNameNeverFindsOrDeletesAnEntryWithoutDisplayName) {
+  // Windows keeps entries such as AddressBook with no "DisplayName" at all; a blank name must
+  // not stand for them, nor for an entry whose name is blank.
+  PutProgram(Hive::LocalMachine, "AddressBook", {});
+  PutProgram(Hive::LocalMachine, "Blank", {{"DisplayName", Sz("  ")}});
+  for (const char* name : {"", " "}) {
+    EXPECT_EQ(op.FindUninstallKey(name), "") << '"' << name << '"';
+    op.DeleteUninstallEntry(name);
+  }
+  EXPECT_TRUE(Exists(Hive::LocalMachine, std::string(kUninstall) + "\\AddressBook"));
+  EXPECT_TRUE(Exists(Hive::LocalMachine, std::string(kUninstall) + "\\Blank"));
+  EXPECT_EQ(op.ReadUninstallEntry("", 0).KeyName, "");
 }
 
 TEST_F(RegistryOpTest, ReadUninstallEntryFillsTheRecord) {
@@ -532,6 +561,22 @@ TEST_F(ComTest, ServerMustLieInTheFolderAtAPathBoundary) {
   EXPECT_EQ(op.FindComClasses({}, libraries, keys), 0);
 }
 
+TEST_F(ComTest, SharedAndRelativeFoldersMatchNothing) {
+  const std::string classes = "Software\\Classes\\CLSID";
+  PutClass(Hive::LocalMachine, classes, "{O}", "C:\\Program Files\\Other\\o.dll");
+  PutClass(Hive::LocalMachine, classes, "{S}", "C:\\windows\\system32\\shell.dll");
+  PutClass(Hive::LocalMachine, classes, "{M}", "c:\\program files\\megaacme\\bin\\x.dll");
+  // A location value that named a file in a shared folder gives that folder: every other
+  // program registered there would go with it.
+  for (const Texts& folders : {Texts{"C:\\Program Files"}, Texts{"c:\\program files\\"},
+                               Texts{"C:\\windows\\system32"}, Texts{"C:\\windows"},
+                               Texts{"acme\\bin"}}) {
+    EXPECT_EQ(op.FindComClasses(folders, libraries, keys), 0) << folders.front();
+    EXPECT_TRUE(keys.empty()) << folders.front();
+  }
+  EXPECT_EQ(op.FindComClasses({"C:\\Program Files\\Other"}, libraries, keys), 2);
+}
+
 TEST_F(ComTest, BothServersInTheFolderListTheClassTwice) {
   PutClass(Hive::LocalMachine, "Software\\Classes\\CLSID", "{A}", "C:\\Acme\\a.dll",
            "C:\\Acme\\a.exe", "{LIB}");
@@ -679,6 +724,22 @@ TEST_F(TracesTest, TraceListInOrder) {
                            "2HKEY_CURRENT_USER\\SOFTWARE\\Acme Tools"}));
 }
 
+TEST_F(TracesTest, AppPathsAndRunMatchTheLocationAtAPathBoundary) {
+  Put(Hive::LocalMachine, std::string(kAppPaths) + "\\tools.exe",
+      {{"Path", Sz("C:\\Program Files\\Acme Tools")}});
+  Put(Hive::LocalMachine, std::string(kAppPaths) + "\\acme.exe",
+      {{"Path", Sz("C:\\Program Files\\Acme;C:\\Common")}});
+  Put(Hive::LocalMachine, kRun,
+      {{"OtherTray", Sz("C:\\Program Files\\Acme Tools\\tray.exe")},
+       {"Quoted", Sz("\"C:\\Program Files\\Acme\\tray.exe\" /min")},
+       {"Exact", Sz("C:\\Program Files\\Acme")},
+       {"Longer", Sz("C:\\Program Files\\Acme2\\x.exe")}});
+  op.FindProgramTraces("Acme Tools", traces);
+  const std::string lm = "HKEY_LOCAL_MACHINE\\";
+  EXPECT_EQ(traces, (Texts{"2" + lm + kAppPaths + "\\acme.exe", "3" + lm + kRun + "\\Exact",
+                           "3" + lm + kRun + "\\Quoted"}));
+}
+
 TEST_F(TracesTest, WithoutInstallLocationOnlyKeysAreListed) {
   PutProgram(Hive::LocalMachine, "AcmeKey", {{"InstallLocation", Sz("")}});
   Put(Hive::LocalMachine, std::string(kArpCache) + "\\AcmeKey");
@@ -779,6 +840,8 @@ TEST_F(ListsTest, EntriesBelongToAFolderAtAPathBoundary) {
 TEST_F(ListsTest, NothingForDriveRootsEmptyListsOrUnknownNumbers) {
   Put(Hive::LocalMachine, firewall, {{"C:\\Program Files\\Acme\\acme.exe", Sz("x")}});
   EXPECT_EQ(op.FindFolderListEntries({"c:\\", "c:"}, entries, 3), 0);
+  // Nor for the folders every program shares, nor for a relative text.
+  EXPECT_EQ(op.FindFolderListEntries({"C:\\Program Files", "acme"}, entries, 3), 0);
   EXPECT_EQ(op.FindFolderListEntries({}, entries, 3), 0);
   for (int number : {0, 8, -1})
     EXPECT_EQ(op.FindFolderListEntries({"c:\\program files\\acme"}, entries, number), 0);
