@@ -1,5 +1,7 @@
 #include "database/opUninstallFile.h"
 
+#include <algorithm>
+
 #include <array>
 #include <utility>
 
@@ -248,7 +250,12 @@ std::int32_t TUFileOp::GetSoftNameList(StringList& list, std::uint16_t category)
 std::uint16_t TUFileOp::GetSoftCount(std::uint16_t category) {
   const auto header = ReadDataHeader();
   if (!header) return 0;
-  const auto n = static_cast<std::uint16_t>(header->count);
+  // A damaged count says no more than the entries the image really holds (and never less
+  // than none), so the total agrees with the name list.
+  const std::int64_t fitting = std::max<std::int64_t>(
+      0, (static_cast<std::int64_t>(dataImage_.size()) - kDataHeaderSize) / kIndexEntrySize);
+  const std::int64_t count = std::clamp<std::int64_t>(header->count, 0, fitting);
+  const auto n = static_cast<std::uint16_t>(count);
   if (category == 0) return n;
   std::uint16_t counter = 0;
   ForEachIndexEntry(n, [&](const IndexEntry& entry) {
