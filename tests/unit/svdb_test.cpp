@@ -19,6 +19,8 @@ namespace {
 using testing::DbEntry;
 using testing::DbSoft;
 
+constexpr std::int32_t kKindDirectoryForTest = 4;
+
 // A source that uses every field and item kind, with its expected files from the test writer.
 constexpr const char* kSource = R"js({
   "stamp": 1234567890,
@@ -90,12 +92,43 @@ TEST(SvdbDump, RoundTripIsExact) {
   const Source source = ParseSource(kSource);
   const DatabaseFiles files = BuildDatabase(source, 1);
   const Source dumped = ReadDatabase(files.data, files.soft);
-  EXPECT_EQ(dumped, source);
+  EXPECT_EQ(dumped, InFileOrder(source));
   const Source reparsed = ParseSource(SourceToJson(dumped));
-  EXPECT_EQ(reparsed, source);
+  EXPECT_EQ(reparsed, dumped);
   const DatabaseFiles again = BuildDatabase(reparsed, 2);
   EXPECT_EQ(again.data, files.data);
   EXPECT_EQ(again.soft, files.soft);
+}
+
+TEST(SvdbParse, KeepsItemsInSourceOrderAndFileOrderPutsFileSystemItemsFirst) {
+  const Source source = ParseSource(kSource);
+  const std::vector<Item> asWritten{{2, "HKLM{sw}\\Acme\\Writer"},
+                                    {1, "{pf}\\Acme\\Writer\\acme.exe"},
+                                    {3, "HKLM{sw}{ms}{win}{cv}\\Run\\Acme"},
+                                    {4, "{pf}\\Acme\\Writer"}};
+  EXPECT_EQ(source.software[0].items, asWritten);
+  const std::vector<Item> inFile{asWritten[1], asWritten[3], asWritten[0], asWritten[2]};
+  EXPECT_EQ(InFileOrder(source).software[0].items, inFile);
+}
+
+TEST(SvdbBuild, RefusesControlCharactersInSourcesMadeInCode) {
+  Source source;
+  source.software.push_back({});
+  Program& program = source.software.back();
+  program.id = "A";
+  program.name = "A";
+  program.category = 1;
+  program.items.push_back({kKindDirectoryForTest, std::string("C:\\Acme\0\\x", 11)});
+  try {
+    (void)BuildDatabase(source, 1);
+    FAIL() << "built an item holding a NUL";
+  } catch (const SourceError& error) {
+    EXPECT_NE(std::string(error.what())
+                  .find("software[0] (A) items[0]: path: holds the control "
+                        "character 0x00 at position 7"),
+              std::string::npos)
+        << error.what();
+  }
 }
 
 TEST(SvdbDump, RefusesFilesItCannotDescribe) {
@@ -176,7 +209,29 @@ INSTANTIATE_TEST_SUITE_P(
         BadSource{R"({"software": [{"id": "A", "category": 1}]})", "field 'name' is missing"},
         BadSource{One(R"(, "spare": "\u4e2d")"), "code page 1252 lacks"},
         BadSource{R"({"software": [{"id": " A", "name": "A", "category": 1}]})",
-                  "leading or trailing blanks"}));
+                  "leading or trailing blanks"},
+        // Items are numbered as they stand in the source, registry items before files included.
+        BadSource{One(R"(, "items": [{"kind": "key", "path": "HKLM\\A\\B"},
+                                     {"kind": "file", "path": " "}])"),
+                  "software[0] (A) items[1]: path is empty"},
+        BadSource{One(R"(, "items": [{"kind": "value", "path": "HKLM\\A\\B"},
+                                     {"kind": "key", "path": "HKLM\\A\\B"},
+                                     {"kind": "directory", "path": "C:\\)" +
+                      std::string(101, 'd') + R"("}])"),
+                  "software[0] (A) items[2]: path"},
+        // A NUL would cut the name short on Windows: the item would name its parent folder.
+        BadSource{One(R"(, "items": [{"kind": "directory", "path": "C:\\Acme\u0000\\x"}])"),
+                  "software[0] (A) items[0]: path: holds the control character 0x00 at position 7"},
+        BadSource{R"({"software": [{"id": "A", "name": "A\u0000B", "category": 1}]})",
+                  "software[0] (A): field 'name': holds the control character 0x00"},
+        BadSource{R"({"software": [{"id": "A\u0001B", "name": "A", "category": 1}]})",
+                  "software[0]: field 'id': holds the control character 0x01"},
+        BadSource{One(R"(, "services": "a\nb")"),
+                  "software[0] (A): field 'services': holds the control character 0x0A"},
+        BadSource{One(R"(, "locations": [{"key": "HKLM\\A\u001f", "value": "v"}])"),
+                  "software[0] (A) locations[0]: key: holds the control character 0x1F"},
+        BadSource{One(R"(, "locations": [{"key": "HKLM\\A", "value": "v\t"}])"),
+                  "software[0] (A) locations[0]: value: holds the control character 0x09"}));
 
 struct LintCase {
   const char* fields;
@@ -249,7 +304,130 @@ INSTANTIATE_TEST_SUITE_P(
         LintCase{R"(, "items": [{"kind": "value", "path": "HKLM{sw}\\Acme\\Writer\\Path"}])", ""},
         LintCase{R"(, "items": [{"kind": "value", "path": "HKCU"}])", "no key path"},
         LintCase{R"(, "locations": [{"key": "Software\\Acme", "value": "Path"}])",
+                 "does not expand"},
+        // Numbered as in the source, not as the files order them.
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Acme\\Writer"},
+                                {"kind": "value", "path": "HKLM{sw}\\Acme\\Writer\\Path"},
+                                {"kind": "directory", "path": "{w}"}])",
+                 "software[0] (A) items[2]: directory '{w}' expands to the Windows folder"},
+        // "." and ".." and trailing dots resolve before the checks.
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\Acme\\..\\.."}])",
+                 "drive root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\..\\..\\.."}])", "drive root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}\\."}])", "Windows folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}."}])", "Windows folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}\\.\\\\"}])", "Windows folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{w}\\Acme\\..\\System32. "}])",
+                 "system folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\Acme\\.."}])",
+                 "Program Files root"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "C:\\Windows/System32/"}])",
+                 "system folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{das}{cur}{ad}\\Acme\\.."}])",
+                 "shell folder"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\Acme\\.\\Writer"}])", ""},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\Acme\\x\\..\\Writer"}])", ""},
+        // A file item is found with a search: a wildcard takes whatever comes first.
+        LintCase{R"(, "items": [{"kind": "file", "path": "{pf}\\Acme\\*"}])", "wildcard"},
+        LintCase{R"(, "items": [{"kind": "file", "path": "{pf}\\Acme\\log?.txt"}])", "wildcard"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\Acme*"}])", "wildcard"},
+        // Keys every program shares, and the keys of services themselves.
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}{win}"}])", "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}{win}{cv}"}])", "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCU{sw}{ms}{win}{cv}\\Run"}])", "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}{win}{cv}\\RunOnce\\"}])",
+                 "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}{win}{cv}\\Uninstall"}])",
+                 "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}{win}{cv}\\App Paths"}])",
+                 "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCU{sw}{ms}{win}{cv}\\Explorer"}])",
+                 "shares"},
+        LintCase{R"(, "items": [{"kind": "key",
+                                 "path": "HKCU{sw}{ms}{win}{cv}\\Explorer\\Shell Folders"}])",
+                 "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCU{sw}{ms}{win}{cv}\\Explorer{usf}"}])",
+                 "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKCU{sw}{ms}{win}{cv}{is}"}])", "shares"},
+        LintCase{
+            R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}\\Windows NT{cv}\\Winlogon"}])",
+            "shares"},
+        LintCase{
+            R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Wow6432Node{ms}{win}{cv}\\Run"}])",
+            "shares"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Wow6432Node\\Acme"}])",
+                 "SOFTWARE"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Wow6432Node\\Acme\\Writer"}])",
+                 ""},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKU\\.DEFAULT{sw}{ms}{win}{cv}\\Run"}])",
+                 "shares"},
+        LintCase{
+            R"(, "items": [{"kind": "key", "path": "HKLM{sw}{ms}{win}{cv}\\Uninstall\\Acme"}])",
+            ""},
+        LintCase{R"(, "items": [{"kind": "key",
+                                 "path": "HKLM{sw}{ms}{win}{cv}\\App Paths\\acme.exe"}])",
+                 ""},
+        LintCase{R"(, "items": [{"kind": "value", "path": "HKCU{sw}{ms}{win}{cv}\\Run\\Acme"}])",
+                 ""},
+        LintCase{
+            R"(, "items": [{"kind": "key", "path": "HKLM\\SYSTEM\\CurrentControlSet\\Services"}])",
+            "shared system key"},
+        LintCase{
+            R"(, "items": [{"kind": "key", "path": "HKLM\\SYSTEM\\ControlSet001\\Services\\"}])",
+            "shared system key"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM\\SYSTEM\\ControlSet002\\Control"}])",
+                 "shared system key"},
+        LintCase{R"(, "items": [{"kind": "key",
+                                 "path": "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog"}])",
+                 "shared system key"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM\\SYSTEM\\CurrentControlSet"}])",
+                 "top-level key under SYSTEM"},
+        LintCase{R"(, "items": [{"kind": "key",
+                                 "path": "HKLM\\SYSTEM\\CurrentControlSet\\Services\\AcmeSvc"}])",
+                 ""},
+        LintCase{R"(, "items": [{"kind": "key",
+                                 "path": "HKLM\\SYSTEM\\ControlSet001\\Services\\AcmeSvc"}])",
+                 ""},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Acme\\Writer\\..\\.."}])",
+                 "'..' segment"},
+        // Braces around a GUID are a name, not a macro; a short word in braces is a macro.
+        LintCase{R"(, "items": [{"kind": "key",
+                                 "path": "HKCR\\CLSID\\{0000031A-0000-0000-C000-000000000046}"}])",
+                 ""},
+        LintCase{R"(, "items": [{"kind": "directory",
+                                 "path": "{pf}\\{3F2504E0-4F89-11D3-9A0C-0305E82C3301}"}])",
+                 ""},
+        LintCase{R"(, "items": [{"kind": "file", "path": "{pf}\\Acme\\{a b}.txt"}])", ""},
+        LintCase{
+            R"(, "locations": [{"key": "HKLM{sw}{ms}{win}{cv}\\Uninstall\\{3F2504E0-4F89-11D3-9A0C-0305E82C3301}",
+                                     "value": "InstallLocation"}])",
+            ""},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\Acme\\{PF}"}])", "macro"},
+        LintCase{R"(, "items": [{"kind": "directory", "path": "{pf}\\{w}"}])", "macro"},
+        LintCase{R"(, "items": [{"kind": "key", "path": "HKLM{sw}\\Acme\\{abcdefghij}"}])",
+                 "macro"},
+        LintCase{R"(, "locations": [{"key": "HKLM{sw}\\Acme{zz}", "value": "Path"}])",
                  "does not expand"}));
+
+// The lookup by name takes the first record whose name begins the program's name.
+TEST(SvdbLintNames, FlagsSoftwareHiddenBehindAnEarlierName) {
+  const Source source = ParseSource(R"({"software": [
+      {"id": "K", "name": "Kestrel Browser", "category": 1},
+      {"id": "W", "name": "Wordly", "category": 5},
+      {"id": "KX", "name": "kestrel browser Extras", "category": 1},
+      {"id": "K2", "name": " KESTREL BROWSER ", "category": 1},
+      {"id": "KE", "name": "Kestrel Extras", "category": 1},
+      {"id": "KS", "name": "Kestrel", "category": 1},
+      {"id": "WW", "name": "Wordly Writer", "category": 5}]})");
+  const std::vector<std::string> expected{
+      "software[2] (KX) name: 'kestrel browser Extras' begins with the name 'Kestrel Browser' of "
+      "software[0] (K), which is found first: the software is unreachable",
+      "software[3] (K2) name: 'KESTREL BROWSER' begins with the name 'Kestrel Browser' of "
+      "software[0] (K), which is found first: the software is unreachable",
+      "software[6] (WW) name: 'Wordly Writer' begins with the name 'Wordly' of software[1] (W), "
+      "which is found first: the software is unreachable"};
+  EXPECT_EQ(LintSource(source), expected);
+}
 
 // ---- The command line, on real files -------------------------------------------------------
 
@@ -276,7 +454,7 @@ TEST_F(SvdbRun, BuildDumpAndLintOnFiles) {
   Write("source.json", kSource);
   ASSERT_EQ(Svdb({"build", Path("source.json"), Path("out")}), 0) << err.str();
   ASSERT_EQ(Svdb({"dump", Path("out")}), 0) << err.str();
-  EXPECT_EQ(ParseSource(out.str()), ParseSource(kSource));
+  EXPECT_EQ(ParseSource(out.str()), InFileOrder(ParseSource(kSource)));
   EXPECT_EQ(Svdb({"lint", Path("source.json")}), 0) << out.str();
   EXPECT_EQ(out.str(), "");
   Write("danger.json", One(R"(, "items": [{"kind": "directory", "path": "{w}"}])"));

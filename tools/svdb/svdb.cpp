@@ -52,15 +52,34 @@ bool IsFileSystemKind(std::int32_t kind) {
   return kind == kKindFile || kind == kKindDirectory;
 }
 
+// The first byte below 0x20 (NUL, tab, line break, ...), or npos.
+std::size_t FindControlCharacter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) < 0x20) return i;
+  }
+  return std::string_view::npos;
+}
+
 std::string Where(std::size_t index, const Program& program) {
   std::string where = "software[" + std::to_string(index) + "]";
-  if (!program.id.empty()) where += " (" + program.id + ")";
+  // An ID with control characters is refused; the message must not carry them.
+  if (!program.id.empty() && FindControlCharacter(program.id) == std::string::npos) {
+    where += " (" + program.id + ")";
+  }
   return where;
 }
 
 // The field's bytes as the file holds them; refuses what code page 1252 cannot hold or what
 // does not fit.
 std::string Encode(const std::string& text, std::size_t capacity, const std::string& where) {
+  // Windows ends a name at a NUL: C:\Acme\<NUL>x would stand for the folder C:\Acme. Other
+  // control characters have no place in names or lists either.
+  if (const std::size_t at = FindControlCharacter(text); at != std::string::npos) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned char>(text[at]);
+    throw SourceError(where + ": holds the control character 0x" + kHex[byte >> 4] +
+                      kHex[byte & 0xF] + " at position " + std::to_string(at));
+  }
   bool lossless = true;
   std::string bytes = Utf8ToCp1252(text, &lossless);
   if (!lossless) {
@@ -167,9 +186,6 @@ Program ParseProgram(const json& object, std::size_t index) {
           {ParseKind(Member(item, "kind", at), at), StringMember(item, "path", at, true)});
     }
   }
-  // The files keep file-system items and registry items in two runs.
-  std::stable_partition(program.items.begin(), program.items.end(),
-                        [](const Item& item) { return IsFileSystemKind(item.kind); });
   return program;
 }
 
@@ -183,22 +199,67 @@ std::vector<std::string> Segments(std::string_view path) {
   return segments;
 }
 
+// The segments of a file-system path (after its drive) as Windows resolves them: "." falls
+// away, ".." goes up (never above the root), trailing dots and blanks fall away, "/" separates too.
+// A segment of dots and blanks only goes up as well: better to warn once too often.
+std::vector<std::string> ResolvedSegments(std::string_view path) {
+  std::vector<std::string> segments;
+  for (const std::string& raw : SplitSkippingEmpty(ReplaceAll(path, "/", "\\"), '\\')) {
+    std::string segment = LowerAscii(raw);
+    const std::size_t dots =
+        static_cast<std::size_t>(std::count(segment.begin(), segment.end(), '.'));
+    if (segment.find_first_not_of(". ") == std::string::npos) {
+      if (dots >= 2 && !segments.empty()) segments.pop_back();
+      continue;
+    }
+    while (segment.back() == '.' || segment.back() == ' ')
+      segment.pop_back();
+    segments.push_back(std::move(segment));
+  }
+  return segments;
+}
+
+std::string JoinSegments(const std::vector<std::string>& segments, std::size_t from) {
+  std::string joined;
+  for (std::size_t i = from; i < segments.size(); ++i) {
+    joined += (i > from ? "\\" : "") + segments[i];
+  }
+  return joined;
+}
+
+bool IsAsciiLetterOrDigit(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// A macro the table does not know, or a marker that stayed: "{" and 1 to 10 letters or digits
+// and "}". Braces around anything else (a GUID such as {0000031A-0000-...}) are a name.
+bool HasUnknownMacro(std::string_view text) {
+  for (std::size_t open = text.find('{'); open != std::string_view::npos;
+       open = text.find('{', open + 1)) {
+    std::size_t end = open + 1;
+    while (end < text.size() && IsAsciiLetterOrDigit(text[end]))
+      ++end;
+    const std::size_t length = end - open - 1;
+    if (end < text.size() && text[end] == '}' && length >= 1 && length <= 10) return true;
+  }
+  return false;
+}
+
 bool IsOneOf(const std::string& text, std::initializer_list<std::string_view> names) {
   return std::find(names.begin(), names.end(), text) != names.end();
 }
 
 // Why deleting this folder or file would harm the machine, or empty.
 std::string FileSystemDanger(const std::string& expanded, platform::System& system) {
-  if (expanded.find('{') != std::string::npos) return "keeps an unknown or unexpanded macro";
-  if (expanded.size() < 3 || expanded[1] != ':' || expanded[2] != '\\') {
+  if (HasUnknownMacro(expanded)) return "keeps an unknown or unexpanded macro";
+  // A file item is looked up with a search: a pattern stands for whatever it finds first.
+  if (expanded.find_first_of("*?") != std::string::npos) return "holds a wildcard (* or ?)";
+  if (expanded.size() < 3 || expanded[1] != ':' || (expanded[2] != '\\' && expanded[2] != '/')) {
     return "is not a full path";
   }
-  const std::vector<std::string> segments = Segments(expanded.substr(3));
+  const std::vector<std::string> segments = ResolvedSegments(expanded.substr(3));
   if (segments.empty()) return "expands to a drive root";
-  const std::string path = LowerAscii(TrimRightView(expanded));
-  std::string trimmed = path;
-  while (!trimmed.empty() && trimmed.back() == '\\')
-    trimmed.pop_back();
+  const std::string resolved = LowerAscii(expanded.substr(0, 3)) + JoinSegments(segments, 0);
   const std::string& top = segments[0];
   if (top == "windows" || top == "winnt") {
     if (segments.size() == 1) return "expands to the Windows folder";
@@ -220,13 +281,7 @@ std::string FileSystemDanger(const std::string& expanded, platform::System& syst
   if (IsOneOf(top, {"documents and settings", "users"})) {
     if (segments.size() <= 2) return "expands to a profile root";
     // The folders every profile has, in the old and the new layout.
-    const std::string rest = [&] {
-      std::string joined;
-      for (std::size_t i = 2; i < segments.size(); ++i) {
-        joined += (i > 2 ? "\\" : "") + segments[i];
-      }
-      return joined;
-    }();
+    const std::string rest = JoinSegments(segments, 2);
     if (IsOneOf(rest, {"application data",
                        "local settings",
                        "local settings\\application data",
@@ -265,8 +320,10 @@ std::string FileSystemDanger(const std::string& expanded, platform::System& syst
     }
   }
   for (int csidl = 0; csidl <= 0x3B; ++csidl) {
-    const std::string folder = LowerAscii(system.SpecialFolder(csidl));
-    if (!folder.empty() && folder == trimmed) return "expands to a shell folder itself";
+    std::string folder = LowerAscii(system.SpecialFolder(csidl));
+    while (!folder.empty() && folder.back() == '\\')
+      folder.pop_back();
+    if (!folder.empty() && folder == resolved) return "expands to a shell folder itself";
   }
   return {};
 }
@@ -274,21 +331,119 @@ std::string FileSystemDanger(const std::string& expanded, platform::System& syst
 // Keys of the classes that hold every program's registrations.
 bool IsClassesTopLevel(const std::string& name) {
   return IsOneOf(name, {"clsid", "typelib", "interface", "appid", "installer", "*", "directory",
-                        "folder", "drive", "allfilesystemobjects", "applications"});
+                        "folder", "drive", "allfilesystemobjects", "applications", "wow6432node"});
+}
+
+// Keys below SOFTWARE that every program shares (autostart, uninstall entries, shell folders,
+// policies, ...): one program's own entry lives below them, never as them.
+bool IsSharedSoftwareKey(const std::string& path) {
+  static const std::set<std::string, std::less<>> kShared = [] {
+    std::set<std::string, std::less<>> keys{
+        "microsoft\\windows",           "microsoft\\windows\\currentversion",
+        "microsoft\\windows nt",        "microsoft\\windows nt\\currentversion",
+        "microsoft\\active setup",      "microsoft\\active setup\\installed components",
+        "microsoft\\internet explorer", "microsoft\\command processor",
+        "microsoft\\shared tools",      "microsoft\\cryptography",
+        "policies\\microsoft\\windows",
+    };
+    for (const char* child : {"run",
+                              "runonce",
+                              "runonceex",
+                              "runservices",
+                              "runservicesonce",
+                              "uninstall",
+                              "app paths",
+                              "explorer",
+                              "shell extensions",
+                              "shell extensions\\approved",
+                              "shell extensions\\blocked",
+                              "shareddlls",
+                              "policies",
+                              "policies\\explorer",
+                              "policies\\system",
+                              "installer",
+                              "installer\\userdata",
+                              "internet settings",
+                              "internet settings\\zones",
+                              "internet settings\\zonemap",
+                              "setup",
+                              "group policy",
+                              "windowsupdate",
+                              "shellserviceobjectdelayload",
+                              "controls folder",
+                              "applets",
+                              "authentication",
+                              "explorer\\shell folders",
+                              "explorer\\user shell folders",
+                              "explorer\\shellexecutehooks",
+                              "explorer\\browser helper objects",
+                              "explorer\\fileexts",
+                              "explorer\\desktop",
+                              "explorer\\desktop\\namespace",
+                              "explorer\\mycomputer",
+                              "explorer\\mycomputer\\namespace",
+                              "explorer\\advanced",
+                              "explorer\\run",
+                              "explorer\\shelliconoverlayidentifiers",
+                              "explorer\\autoplayhandlers",
+                              "explorer\\autoplayhandlers\\handlers",
+                              "explorer\\startupapproved",
+                              "explorer\\startupapproved\\run",
+                              "explorer\\startmenu"}) {
+      keys.insert(std::string("microsoft\\windows\\currentversion\\") + child);
+    }
+    for (const char* child :
+         {"winlogon", "image file execution options", "fonts", "fontsubstitutes", "windows",
+          "profilelist", "svchost", "appcompatflags", "drivers32", "aedebug", "silentprocessexit",
+          "winlogon\\notify"}) {
+      keys.insert(std::string("microsoft\\windows nt\\currentversion\\") + child);
+    }
+    for (const char* child : {"main", "extensions", "toolbar", "explorer bars", "searchscopes"}) {
+      keys.insert(std::string("microsoft\\internet explorer\\") + child);
+    }
+    return keys;
+  }();
+  return kShared.contains(path);
+}
+
+bool IsControlSet(const std::string& name) {
+  return name == "currentcontrolset" ||
+         (name.size() == 13 && name.starts_with("controlset") &&
+          std::all_of(name.begin() + 10, name.end(), [](char c) { return c >= '0' && c <= '9'; }));
+}
+
+// Why deleting this key below SYSTEM would harm the machine, or empty. `segments` start after
+// "SYSTEM".
+std::string SystemKeyDanger(const std::vector<std::string>& segments) {
+  if (segments.size() == 1) return "expands to a top-level key under SYSTEM";
+  if (!IsControlSet(segments[0])) return {};
+  // A service's or a driver's own key below Services is fine; Services itself is not.
+  const std::string rest = JoinSegments(segments, 1);
+  if (IsOneOf(rest, {"services", "control", "enum", "hardware profiles", "control\\session manager",
+                     "control\\session manager\\environment", "control\\class", "control\\safeboot",
+                     "control\\safeboot\\minimal", "control\\safeboot\\network",
+                     "services\\eventlog", "services\\eventlog\\application",
+                     "services\\eventlog\\system", "services\\eventlog\\security"})) {
+    return "expands to a shared system key (" + rest + ")";
+  }
+  return {};
 }
 
 // Why deleting this key (or a value at this place) would harm the machine, or empty.
 std::string RegistryDanger(const std::string& expanded, std::int32_t kind) {
-  if (expanded.find('{') != std::string::npos) return "keeps an unknown or unexpanded macro";
+  if (HasUnknownMacro(expanded)) return "keeps an unknown or unexpanded macro";
   const std::size_t slash = expanded.find('\\');
   if (slash == std::string::npos) return "has no key path";
   const std::string hive = expanded.substr(0, slash);
   if (hive == "HKEY_CURRENT_CONFIG") return "does not begin with HKLM, HKCU, HKCR or HKU";
   std::vector<std::string> segments = Segments(expanded.substr(slash));
+  // The registry takes them as names; a maintainer who wrote them meant a folder's parent.
+  for (const std::string& segment : segments) {
+    if (segment == "." || segment == "..") return "has a '.' or '..' segment";
+  }
   if (kind == kKindValue) {
     if (expanded.back() == '\\') return {};  // the key's default value
     if (segments.empty()) return "has no value name";
-    segments.pop_back();  // the value name; what remains is the key that holds it
     return {};
   }
   if (segments.empty()) return "expands to a hive root";
@@ -304,13 +459,23 @@ std::string RegistryDanger(const std::string& expanded, std::int32_t kind) {
     software = 1;
   }
   if (segments.size() > software && segments[software] == "software") {
+    // The 32-bit view of SOFTWARE holds the same shared keys.
+    if (segments.size() > software + 2 && segments[software + 1] == "wow6432node") {
+      segments.erase(segments.begin() + static_cast<std::ptrdiff_t>(software) + 1);
+    }
     if (segments.size() <= software + 2) return "expands to SOFTWARE or a top-level key under it";
     if (segments.size() == software + 3 && segments[software + 1] == "classes" &&
         IsClassesTopLevel(segments[software + 2])) {
       return "expands to a top-level key of the classes";
     }
+    if (IsSharedSoftwareKey(JoinSegments(segments, software + 1))) {
+      return "expands to a key every program shares (" + JoinSegments(segments, software + 1) + ")";
+    }
   }
   if (hive != "HKEY_USERS" && segments.size() == 1) return "expands to a top-level key of the hive";
+  if (hive == "HKEY_LOCAL_MACHINE" && segments[0] == "system") {
+    return SystemKeyDanger(std::vector<std::string>(segments.begin() + 1, segments.end()));
+  }
   return {};
 }
 
@@ -370,7 +535,6 @@ void CheckSource(const Source& source) {
       (void)Encode(program.locations[k].key, kPathCapacity, at + ": key");
       (void)Encode(program.locations[k].value, kValueNameCapacity, at + ": value");
     }
-    bool registrySeen = false;
     for (std::size_t k = 0; k < program.items.size(); ++k) {
       const Item& item = program.items[k];
       const std::string at = where + " items[" + std::to_string(k) + "]";
@@ -379,10 +543,6 @@ void CheckSource(const Source& source) {
       }
       if (TrimView(item.path).empty()) throw SourceError(at + ": path is empty");
       (void)Encode(item.path, kItemCapacity, at + ": path");
-      if (!IsFileSystemKind(item.kind)) registrySeen = true;
-      if (IsFileSystemKind(item.kind) && registrySeen) {
-        throw SourceError(at + ": file-system items must come before registry items");
-      }
     }
   }
 }
@@ -443,8 +603,18 @@ std::string SourceToJson(const Source& source) {
   return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-DatabaseFiles BuildDatabase(const Source& source, std::int32_t nowStamp) {
-  CheckSource(source);
+Source InFileOrder(Source source) {
+  for (Program& program : source.software) {
+    std::stable_partition(program.items.begin(), program.items.end(),
+                          [](const Item& item) { return IsFileSystemKind(item.kind); });
+  }
+  return source;
+}
+
+DatabaseFiles BuildDatabase(const Source& original, std::int32_t nowStamp) {
+  CheckSource(original);
+  // The files keep file-system items and registry items in two runs.
+  const Source source = InFileOrder(original);
   const std::int32_t dataStamp = source.stamp.value_or(nowStamp);
   const std::int32_t softStamp = source.softStamp.value_or(dataStamp);
   const auto count = static_cast<std::int64_t>(source.software.size());
@@ -589,6 +759,18 @@ std::vector<std::string> LintSource(const Source& source) {
         LintCommaList(program.*field.member, where + " " + field.name, findings);
       }
     }
+    // The lookup by name takes the first record whose name begins the program's name; a later
+    // name that begins with an earlier one never gets its own answer.
+    const std::string_view name = TrimView(program.name);
+    for (std::size_t j = 0; j < i; ++j) {
+      const std::string_view earlier = TrimView(source.software[j].name);
+      if (!earlier.empty() && StartsWithTextAscii(name, earlier)) {
+        findings.push_back(where + " name: '" + std::string(name) + "' begins with the name '" +
+                           std::string(earlier) + "' of " + Where(j, source.software[j]) +
+                           ", which is found first: the software is unreachable");
+        break;
+      }
+    }
     const std::string folder = Trim(program.installFolder);
     if (!folder.empty()) {
       if (folder[0] < '0' || folder[0] > '3') {
@@ -615,7 +797,7 @@ std::vector<std::string> LintSource(const Source& source) {
     }
     for (std::size_t k = 0; k < program.locations.size(); ++k) {
       const std::string expanded = database.ExpandPath(program.locations[k].key, kKindKey);
-      if (expanded.find('{') != std::string::npos || expanded.starts_with("HKEY_CURRENT_CONFIG")) {
+      if (HasUnknownMacro(expanded) || expanded.starts_with("HKEY_CURRENT_CONFIG")) {
         findings.push_back(where + " locations[" + std::to_string(k) + "]: key '" +
                            program.locations[k].key + "' does not expand (" + expanded + ")");
       }

@@ -40,7 +40,7 @@ struct Program {
   std::string services, processes, spare, installFolder;
   std::string desktop, programs, startup, startMenu;
   std::vector<Location> locations;
-  std::vector<Item> items;  // file-system items (kinds 1, 4) first, then registry items
+  std::vector<Item> items;  // in source order; the files hold file-system items first
   friend bool operator==(const Program&, const Program&) = default;
 };
 
@@ -63,6 +63,10 @@ struct DatabaseFiles {
 [[nodiscard]] std::string SourceToJson(const Source& source);
 // Throws SourceError for what the files cannot hold (see docs).
 void CheckSource(const Source& source);
+
+// The source with every software's file-system items (kinds 1, 4) ahead of its registry items,
+// each group in source order: the order the files hold and `ReadDatabase` gives back.
+[[nodiscard]] Source InFileOrder(Source source);
 
 // The two files; `nowStamp` is used when the source gives no stamp.
 [[nodiscard]] DatabaseFiles BuildDatabase(const Source& source, std::int32_t nowStamp);
