@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <span>
 
 #include "common/datetime.h"
 #include "common/error.h"
@@ -140,6 +141,20 @@ std::vector<std::string> SubKeyNames(const platform::RegistryKey& key) {
 
 std::vector<std::string> ValueNames(const platform::RegistryKey& key) {
   return EnumeratedNames<&platform::RegistryKey::EnumValue>(key);
+}
+
+// The keys of the same names in the later locations, which the first location found: the
+// counterparts of one registration seen through another view of the registry.
+void AppendCounterparts(platform::Registry& registry, std::span<const Location> later,
+                        const std::vector<std::string>& names, StringList& keys) {
+  for (const std::string& name : names) {
+    for (const Location& other : later) {
+      const std::string path = Join(other.keyPath, name);
+      if (registry.OpenKey(other.hive, path, KeyAccess::Read)) {
+        keys.push_back(FullKeyPath(other.hive, path));
+      }
+    }
+  }
 }
 
 // A value as text where a broken value must not stop anything: missing and non-text both
@@ -661,13 +676,8 @@ int TURegistryOp::FindComClasses(const StringList& folders, StringList& typeLibr
       }
     }
     if (remembered.empty()) continue;
-    for (const std::string& classId : remembered) {
-      for (std::size_t later = pass + 1; later < kClassLocations.size(); ++later) {
-        const Location& other = kClassLocations[later];
-        const std::string otherPath = Join(other.keyPath, classId);
-        if (KeyExists(other.hive, otherPath)) keys.push_back(FullKeyPath(other.hive, otherPath));
-      }
-    }
+    AppendCounterparts(platform_.registry, std::span(kClassLocations).subspan(pass + 1), remembered,
+                       keys);
     break;
   }
   return static_cast<int>(keys.size());
@@ -708,14 +718,10 @@ int TURegistryOp::FindInterfaces(const StringList& typeLibraries, StringList& ke
       keys.push_back(FullKeyPath(location.hive, interfacePath));
       remembered.push_back(*interfaceId);
     }
-    if (pass == 0 && !remembered.empty()) {
-      const Location& machine = kInterfaceLocations[1];
-      for (const std::string& interfaceId : remembered) {
-        const std::string path = Join(machine.keyPath, interfaceId);
-        if (KeyExists(machine.hive, path)) keys.push_back(FullKeyPath(machine.hive, path));
-      }
-      break;
-    }
+    if (remembered.empty()) continue;
+    AppendCounterparts(platform_.registry, std::span(kInterfaceLocations).subspan(pass + 1),
+                       remembered, keys);
+    break;
   }
   return static_cast<int>(keys.size());
 }

@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "platform/fake/fake_machine.h"
 #include "support/db_writer.h"
+#include "support/test_names.h"
 
 namespace sv::cli {
 namespace {
@@ -62,18 +63,7 @@ struct DbCommand : ::testing::Test {
   }
 };
 
-// Test names from the case's text, letters and digits only, so CTest lists them readably.
-inline std::string Plain(std::string_view text) {
-  std::string name;
-  for (const char c : text) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-      name += c;
-    } else if (!name.empty() && name.back() != '_') {
-      name += '_';
-    }
-  }
-  return name.substr(0, 60);
-}
+using testing::Plain;
 
 struct PlainCase {
   Args args;

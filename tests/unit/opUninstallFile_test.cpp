@@ -12,6 +12,7 @@
 #include "database/db_format.h"
 #include "platform/fake/fake_machine.h"
 #include "support/db_writer.h"
+#include "support/test_names.h"
 
 namespace sv::database {
 namespace {
@@ -153,18 +154,7 @@ TEST_F(Database, ADirectoryInPlaceOfAFileCannotBeOpened) {
   EXPECT_THROW(Open(), Error);
 }
 
-// Test names from the case's text, letters and digits only, so CTest lists them readably.
-inline std::string Plain(std::string_view text) {
-  std::string name;
-  for (const char c : text) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-      name += c;
-    } else if (!name.empty() && name.back() != '_') {
-      name += '_';
-    }
-  }
-  return name.substr(0, 60);
-}
+using testing::Plain;
 
 struct VersionCase {
   std::int32_t stamp;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/db_writer.h"
+#include "support/test_names.h"
 #include "support/trees.h"
 
 namespace sv::svdb {
@@ -140,18 +141,7 @@ TEST(SvdbDump, RefusesFilesItCannotDescribe) {
   EXPECT_THROW((void)ReadDatabase(cut, soft), SourceError);
 }
 
-// Test names from the case's text, letters and digits only, so CTest lists them readably.
-inline std::string Plain(std::string_view text) {
-  std::string name;
-  for (const char c : text) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-      name += c;
-    } else if (!name.empty() && name.back() != '_') {
-      name += '_';
-    }
-  }
-  return name.substr(0, 60);
-}
+using testing::Plain;
 
 struct BadSource {
   std::string json;
