@@ -19,18 +19,12 @@
 #include "platform/win32/win32_platform.h"
 #include "support/db_writer.h"
 #include "support/trees.h"
+#include "win/temp_folder.h"
 
 namespace sv::database {
 namespace {
 
-std::string TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-  std::wstring path(buffer, length);
-  while (!path.empty() && path.back() == L'\\')
-    path.pop_back();
-  return win32::Narrow(path);
-}
+using testing::TempFolder;
 
 FileTime Utc(std::uint16_t year, std::uint16_t month, std::uint16_t day) {
   return SystemTimeToFileTime({year, month, 0, day, 12, 0, 0, 0}).value();

@@ -6,18 +6,10 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 #include "support/trees.h"
+#include "win/temp_folder.h"
 
 namespace sv::testing {
 namespace {
-
-std::string TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-  std::wstring path(buffer, length);
-  while (!path.empty() && path.back() == L'\\')
-    path.pop_back();
-  return win32::Narrow(path);
-}
 
 std::string Folder(const std::string& path) {
   return path.substr(0, path.rfind('\\'));
