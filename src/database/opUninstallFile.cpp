@@ -7,6 +7,7 @@
 
 #include "common/datetime.h"
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/text.h"
 
 namespace sv::database {
@@ -71,15 +72,6 @@ Hive HiveForFullName(std::string_view segment) {
   if (segment == "HKEY_CLASSES_ROOT") return Hive::ClassesRoot;
   if (segment == "HKEY_USERS") return Hive::Users;
   return Hive::CurrentConfig;
-}
-
-// "C:\..." or "\\server\...": a path that does not depend on the current drive or folder.
-bool IsFullyQualified(std::string_view path) {
-  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-    const char drive = ToUpperAscii(path[0]);
-    return drive >= 'A' && drive <= 'Z';
-  }
-  return path.size() >= 3 && path[0] == '\\' && path[1] == '\\';
 }
 
 std::optional<std::int32_t> NowStamp(platform::System& system, DateTime* dateTime) {
@@ -446,14 +438,14 @@ bool TUFileOp::ItemExists(std::string_view expanded, std::uint16_t kind) {
     return key != nullptr && key->QueryValue(valueName).has_value();
   }
   if (kind == kKindFile) {
-    if (!IsFullyQualified(expanded)) return false;
+    if (!IsFullyQualifiedPath(expanded)) return false;
     const auto search = platform_.files.FindFirst(expanded);
     if (!search || search->Current().IsDirectory()) return false;
     const auto local = platform_.system.FileTimeToLocal(search->Current().times.lastWrite);
     return local && FileTimeToDosDateTime(*local).has_value();
   }
   if (kind == kKindDirectory) {
-    if (!IsFullyQualified(expanded)) return false;
+    if (!IsFullyQualifiedPath(expanded)) return false;
     const platform::FileAttributes attributes = platform_.files.GetAttributes(expanded);
     return attributes != platform::kInvalidAttributes &&
            (attributes & platform::kAttrDirectory) != 0;

@@ -7,6 +7,7 @@
 
 #include "common/datetime.h"
 #include "common/error.h"
+#include "common/paths.h"
 #include "common/text.h"
 
 namespace sv::registry {
@@ -183,20 +184,11 @@ std::string WithoutTrailingBackslashes(std::string_view path) {
   return std::string(path);
 }
 
-// "c:\dir" or "\\server\share": a path that does not depend on the current folder.
-bool IsFullPath(std::string_view path) {
-  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-    const char drive = ToLowerAscii(path[0]);
-    return drive >= 'a' && drive <= 'z';
-  }
-  return path.size() > 2 && path[0] == '\\' && path[1] == '\\';
-}
-
 // A folder that names more than a drive root, lower-cased and without trailing backslashes,
 // for comparisons at a path boundary; empty for a drive root or a relative text, which would
 // match everything on the drive.
 std::string BoundaryFolder(std::string_view folder) {
-  if (!IsFullPath(folder)) return {};
+  if (!IsFullyQualifiedPath(folder)) return {};
   std::string trimmed = LowerAscii(WithoutTrailingBackslashes(folder));
   if (trimmed.find('\\') == std::string::npos) return {};
   return trimmed;
@@ -894,7 +886,7 @@ int TURegistryOp::CollectFoldersFromValues(const StringList& keys, const StringL
     }
     text = LowerAscii(text);
     // A relative text would be looked up in whatever the current folder happens to be.
-    if (!IsFullPath(text) || !FolderExists(text)) continue;
+    if (!IsFullyQualifiedPath(text) || !FolderExists(text)) continue;
     if (std::find(folders.begin(), folders.end(), text) == folders.end()) folders.push_back(text);
   }
   return static_cast<int>(folders.size());

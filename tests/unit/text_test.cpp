@@ -4,6 +4,11 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/paths.h"
 
 namespace sv {
 namespace {
@@ -111,6 +116,23 @@ TEST(SplitCommaList, KeepsPiecesUntrimmedAndDropsOnlyAnEmptyLastPiece) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(SplitCommaList(c.list), c.pieces) << '"' << c.list << '"';
+}
+
+TEST(IsFullyQualifiedPath, OnlyDrivePathsAndUncPathsStandOnTheirOwn) {
+  const std::vector<std::pair<std::string_view, bool>> cases = {
+      {"C:\\", true},
+      {"c:\\Program Files", true},
+      {"\\\\server\\share", true},
+      {"C:", false},
+      {"C:dir", false},
+      {"\\dir", false},
+      {"dir\\file", false},
+      {"1:\\x", false},
+      {"\\\\", false},
+      {"", false},
+  };
+  for (const auto& [path, expected] : cases)
+    EXPECT_EQ(IsFullyQualifiedPath(path), expected) << path;
 }
 
 }  // namespace

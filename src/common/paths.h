@@ -1,0 +1,20 @@
+// Helpers for Windows path texts that need no system call.
+#pragma once
+
+#include <string_view>
+
+#include "common/text.h"
+
+namespace sv {
+
+// "C:\..." or "\\server\...": a path that does not depend on the current drive or folder.
+// Anything else would be resolved against whatever drive or folder is current.
+[[nodiscard]] constexpr bool IsFullyQualifiedPath(std::string_view path) noexcept {
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
+    const char drive = ToUpperAscii(path[0]);
+    return drive >= 'A' && drive <= 'Z';
+  }
+  return path.size() >= 3 && path[0] == '\\' && path[1] == '\\';
+}
+
+}  // namespace sv
