@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "common/error.h"
+#include "common/text.h"
 
 namespace sv::cli {
 
@@ -23,6 +24,14 @@ constexpr std::array kCommands{
             "      installed [--hotfixes] | uninstall NAME | installer NAME | com FOLDER...\n"
             "      | traces NAME | folders KEY VALUE [KEY VALUE...] | lists FOLDER...",
             RunInspect},
+    Command{"scan",
+            "scan [--json] [--db DIR] [--hide-unsupported]\n"
+            "      the installed programs (supported or unsupported) and the residues",
+            RunScan},
+    Command{"detail",
+            "detail NAME [--json] [--db DIR]\n"
+            "      the files and registry items a removal of NAME would touch",
+            RunDetail},
 };
 
 void PrintUsage(std::ostream& stream) {
@@ -74,6 +83,15 @@ Arguments::Arguments(std::span<const std::string> args,
       throw UsageError("unknown option " + arg);
     }
   }
+}
+
+DatabasePaths DatabaseOption(const Arguments& arguments) {
+  const std::optional<std::string> folder = arguments.Value("db");
+  if (!folder) return {};
+  if (TrimView(*folder).empty()) throw UsageError("option --db needs a folder");
+  std::string prefix = *folder;
+  if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+  return {prefix + "SV.dat", prefix + "soft.dat"};
 }
 
 bool Arguments::Has(std::string_view name) const {

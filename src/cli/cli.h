@@ -58,6 +58,14 @@ class Arguments {
   std::vector<std::pair<std::string, std::string>> values_;
 };
 
+// The database files named by --db DIR (SV.dat and soft.dat in DIR); both empty without the
+// option, meaning the files beside the executable.
+struct DatabasePaths {
+  std::string data;
+  std::string soft;
+};
+[[nodiscard]] DatabasePaths DatabaseOption(const Arguments& arguments);
+
 // Pretty-printed JSON followed by a line end.
 void PrintJson(const Context& context, const nlohmann::json& value);
 

@@ -13,4 +13,9 @@ int RunDbCommand(Context& context, std::span<const std::string> args);
 // inspect: the registry searches (installed, uninstall, installer, com, traces, folders, lists).
 int RunInspect(Context& context, std::span<const std::string> args);
 
+// scan: the installed programs sorted into supported and unsupported, and the residues.
+int RunScan(Context& context, std::span<const std::string> args);
+// detail: what the detail page lists for one program.
+int RunDetail(Context& context, std::span<const std::string> args);
+
 }  // namespace sv::cli

@@ -25,12 +25,8 @@ constexpr std::string_view kInfoKeys[] = {"id",        "name",    "category",   
                                           "programs",  "startup", "startMenu"};
 
 TUFileOp OpenDatabase(Context& context, const Arguments& arguments) {
-  const std::optional<std::string> folder = arguments.Value("db");
-  if (!folder) return TUFileOp(context.platform);
-  if (TrimView(*folder).empty()) throw UsageError("option --db needs a folder");
-  std::string prefix = *folder;
-  if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
-  return TUFileOp(context.platform, prefix + "SV.dat", prefix + "soft.dat");
+  const DatabasePaths paths = DatabaseOption(arguments);
+  return TUFileOp(context.platform, paths.data, paths.soft);
 }
 
 std::uint16_t CategoryOption(const Arguments& arguments) {

@@ -1,0 +1,459 @@
+#include "engine/threadUninstall.h"
+
+#include <charconv>
+#include <exception>
+#include <optional>
+
+#include "common/paths.h"
+#include "common/text.h"
+#include "database/opUninstallFile.h"
+#include "registry/opUninstallRegistry.h"
+
+namespace sv::engine {
+
+namespace {
+
+using database::TUFileOp;
+using registry::TURegistryOp;
+
+// Indexes of the software information list.
+constexpr std::size_t kInfoInstallFolder = 6;
+constexpr std::size_t kInfoDesktop = 7;
+constexpr std::size_t kInfoSize = 11;
+
+int ParseIndex(std::string_view text) {
+  int value = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return -1;
+  return value;
+}
+
+std::string CountText(std::int32_t count) {
+  return std::to_string(count) + std::string(kScanCountSuffix);
+}
+
+// The database objects of one run, made from the run's paths.
+TUFileOp OpenDatabase(const RunEnvironment& env) {
+  platform::Platform platform = env.platform;
+  return TUFileOp(platform, env.dataPath, env.softPath);
+}
+
+// Runs `body`; the text of what it raised, if anything. A run reports its own failure and must
+// never let one escape into the thread.
+template <typename Body>
+std::optional<std::string> Guarded(Body body) {
+  try {
+    body();
+    return std::nullopt;
+  } catch (const std::exception& failure) {
+    return std::string(failure.what());
+  } catch (...) {
+    return std::string("Unknown error");
+  }
+}
+
+void ReportFailure(WindowControls& window, const std::optional<std::string>& failure) {
+  if (failure) {
+    window.ShowMessageBox(*failure, kErrorCaption, platform::kMbOk | platform::kMbIconError);
+  }
+}
+
+// A shortcut name must stay inside its folder: a name that is empty once Windows has dropped
+// the trailing blanks and dots of its parts ("", " ", ".", "..", "a\\b") would address the
+// special folder itself or its parent, and the removal would take that whole tree.
+bool IsShortcutName(std::string_view name) {
+  if (name.empty()) return false;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = name.find_first_of("\\/", start);
+    std::string_view part =
+        name.substr(start, end == std::string_view::npos ? name.npos : end - start);
+    while (!part.empty() && (part.back() == ' ' || part.back() == '.'))
+      part.remove_suffix(1);
+    if (part.empty() || part.find(':') != std::string_view::npos) return false;
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+struct ShortcutFolders {
+  int first;
+  int second;
+};
+
+std::optional<ShortcutFolders> FoldersOfKind(int kind) {
+  namespace csidl = platform::csidl;
+  switch (kind) {
+    case 1:
+      return ShortcutFolders{csidl::kDesktop, csidl::kCommonDesktopDirectory};
+    case 2:
+      return ShortcutFolders{csidl::kPrograms, csidl::kCommonPrograms};
+    case 3:
+      return ShortcutFolders{csidl::kCommonStartup, csidl::kStartup};
+    case 4:
+      return ShortcutFolders{csidl::kStartMenu, csidl::kCommonStartMenu};
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::string_view PageName(Page page) noexcept {
+  switch (page) {
+    case Page::pgWelcome:
+      return "pgWelcome";
+    case Page::pgResults:
+      return "pgResults";
+    case Page::pgSubmit:
+      return "pgSubmit";
+    case Page::pgDetail:
+      return "pgDetail";
+    case Page::pgSettings:
+      return "pgSettings";
+    case Page::pgSupport:
+      return "pgSupport";
+  }
+  return "?";
+}
+
+int CompareListItems(const ListRow& first, const ListRow& second, int column) {
+  if (column == 0) {
+    const auto number = [](const std::string& caption) -> long long {
+      long long value = 0;
+      const std::string_view text = TrimView(caption);
+      std::from_chars(text.data(), text.data() + text.size(), value);
+      return value;
+    };
+    const long long difference = number(first.caption) - number(second.caption);
+    return difference < 0 ? -1 : (difference > 0 ? 1 : 0);
+  }
+  const auto sub = [column](const ListRow& row) -> std::string_view {
+    const auto index = static_cast<std::size_t>(column - 1);
+    return column > 0 && index < row.subItems.size() ? std::string_view(row.subItems[index])
+                                                     : std::string_view();
+  };
+  return CompareTextAscii(sub(first), sub(second));
+}
+
+void AdvanceGauge(WindowControls& window) {
+  window.SetGaugeProgress(window.GaugeProgress() + 1);
+}
+
+int FindShortcuts(platform::Platform& platform, std::string_view names, int kind,
+                  StringList& list) {
+  list.clear();
+  const std::string_view trimmed = TrimView(names);
+  if (trimmed.empty()) return 0;
+  const auto kinds = FoldersOfKind(kind);
+  if (!kinds) return 0;
+  // A folder the system cannot name is skipped: "\name" would be looked up on the current drive.
+  std::vector<std::string> folders;
+  for (const int csidl : {kinds->first, kinds->second}) {
+    std::string folder = platform.system.SpecialFolder(csidl);
+    folders.push_back(IsFullyQualifiedPath(folder) ? std::move(folder) : std::string());
+  }
+  for (const std::string& name : SplitCommaList(trimmed)) {
+    if (!IsShortcutName(name)) continue;
+    for (const std::string& folder : folders) {
+      if (folder.empty()) continue;
+      std::string path = folder;
+      if (path.back() != '\\') path += '\\';
+      path += name;
+      if (platform.files.GetAttributes(path) != platform::kInvalidAttributes) {
+        list.push_back(std::move(path));
+      }
+    }
+  }
+  return static_cast<int>(list.size());
+}
+
+std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code) {
+  const std::string_view trimmed = TrimView(code);
+  // The database always stores a digit and a folder after it; anything else names no folder.
+  if (trimmed.size() < 2 || trimmed[0] < '0' || trimmed[0] > '3') return {};
+  const std::string_view rest = trimmed.substr(1);
+  std::string path;
+  switch (trimmed[0]) {
+    case '0':
+      path = "C:\\" + std::string(rest);
+      break;
+    case '1': {
+      const std::string windows = platform.system.WindowsDirectory();
+      path = windows.substr(0, 2) + "\\Program Files\\" + std::string(rest);
+      break;
+    }
+    case '2':
+      path = platform.system.WindowsDirectory() + "\\" + std::string(rest);
+      break;
+    default:
+      path = platform.system.SystemDirectory() + "\\" + std::string(rest);
+      break;
+  }
+  // Without the Windows folder the text would be relative to the current drive.
+  if (!IsFullyQualifiedPath(path)) return {};
+  const auto attributes = platform.files.GetAttributes(path);
+  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrDirectory))
+    return {};
+  return path;
+}
+
+void ScanSoftware(const RunEnvironment& env) {
+  WindowControls& window = env.window;
+  platform::Platform platform = env.platform;
+
+  const bool hideUnsupported = window.IsChecked(CheckBox::chkHideUnsupport);
+  window.SetEnabled(Control::imgScan, false);
+  window.ClearRows(ListView::lstvRList);
+  window.ClearRows(ListView::lstvNList);
+
+  std::int32_t supported = 0;
+  std::int32_t residues = 0;
+  std::int32_t found = 0;
+  const auto showFound = [&] { window.SetText(Label::labSoftNum, CountText(found)); };
+
+  const auto failure = Guarded([&] {
+    TUFileOp db = OpenDatabase(env);
+    TURegistryOp reg(platform);
+    StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
+
+    reg.ListInstalledPrograms(names, keys, false);
+    db.GetSoftNameList(dbNames, 0);
+    const int ownIcon =
+        reg.AddIconFromFile(env.smallIcons, env.bigIcons, 0, platform.system.ExecutablePath());
+
+    if (dbNames.empty()) return;
+
+    window.SetGaugeMax(static_cast<int>(dbNames.size() + names.size()));
+    for (std::size_t i = 0; i < names.size() && i < keys.size(); ++i) {
+      AdvanceGauge(window);
+      if (reg.ReadProgramSummary(keys[i], env.smallIcons, summary, env.bigIcons) <= 0) continue;
+      summary.resize(4);
+
+      // The first database name that the installed name begins with, and only once: a name
+      // that has matched is used up.
+      const std::string installed = LowerAscii(names[i]);
+      bool matched = false;
+      for (auto name = dbNames.begin(); name != dbNames.end(); ++name) {
+        // A blank name would be the beginning of every installed name.
+        if (TrimView(*name).empty()) continue;
+        if (installed.starts_with(LowerAscii(*name))) {
+          dbNames.erase(name);
+          matched = true;
+          break;
+        }
+      }
+
+      ListRow row;
+      row.caption = std::to_string(window.RowCount(ListView::lstvNList) + 1);
+      row.imageIndex = ParseIndex(summary[3]);
+      if (matched) {
+        row.subItems = {summary[0], std::string(kStateSupported), summary[1], summary[2]};
+        row.stateIndex = 0;
+        window.AddRow(ListView::lstvNList, row);
+        ++supported;
+        ++found;
+        showFound();
+      } else if (!hideUnsupported && names[i] != "Sorvane") {
+        row.subItems = {summary[0], std::string(kStateUnsupported), summary[1], summary[2]};
+        row.stateIndex = 2;
+        window.AddRow(ListView::lstvNList, row);
+      }
+    }
+
+    for (const std::string& name : dbNames) {
+      AdvanceGauge(window);
+      if (TrimView(name).empty()) continue;
+
+      std::string productCode;
+      reg.FindInstallerProducts(name, paths, productCode);
+      bool residue = !paths.empty();
+      if (!residue && db.GetSoftInfo(name, info, locationKeys, valueNames) > 0 &&
+          info.size() >= kInfoSize) {
+        for (int kind = 1; kind <= 4 && !residue; ++kind) {
+          residue = FindShortcuts(platform, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
+                                  kind, paths) > 0;
+        }
+      }
+      for (const std::uint16_t kind : {1, 2, 4}) {
+        if (residue) break;
+        residue = db.GetSoftItems(name, kind, 1, paths) > 0;
+      }
+      if (!residue) continue;
+
+      ListRow row;
+      row.caption = std::to_string(residues + 1);
+      row.subItems = {name, db.GetCategoryText(name)};
+      row.imageIndex = ownIcon;
+      window.AddRow(ListView::lstvRList, row);
+      ++found;
+      showFound();
+      ++residues;
+    }
+
+    if (supported + residues > 0) window.ShowPage(Page::pgResults);
+  });
+
+  // The final step runs on every path, so a failed scan never leaves the Scan button disabled.
+  window.SetEnabled(Control::imgScan, true);
+  window.SetGaugeProgress(0);
+  window.SetText(Label::labSoftNum, CountText(supported + residues));
+  window.lstvNListColumnClick(ListView::lstvNList, 2);
+  ReportFailure(window, failure);
+}
+
+void GatherDetails(const RunEnvironment& env) {
+  WindowControls& window = env.window;
+  platform::Platform platform = env.platform;
+
+  const std::string name = window.Text(Label::labUS1Soft);
+  window.SetGaugeMax(100);
+
+  const auto failure = Guarded([&] {
+    TURegistryOp reg(platform);
+    TUFileOp db = OpenDatabase(env);
+    StringList items, info, locationKeys, valueNames, found, folders, typeLibraries;
+
+    window.ClearRows(ListView::lstvUS2Registry);
+    window.ClearRows(ListView::lstvUS2File);
+    int fileNumber = 0;
+    int registryNumber = 0;
+    const auto fileRow = [&](const std::string& path, std::string_view type) {
+      window.AddRow(ListView::lstvUS2File,
+                    ListRow{std::to_string(++fileNumber), {path, std::string(type)}});
+    };
+    const auto registryRow = [&](const std::string& path, std::string_view type) {
+      window.AddRow(ListView::lstvUS2Registry,
+                    ListRow{std::to_string(++registryNumber), {path, std::string(type)}});
+    };
+    const auto registryKeys = [&](const StringList& keys) {
+      for (const std::string& key : keys)
+        registryRow(key, "Key");
+    };
+    window.SetGaugeProgress(5);
+
+    db.GetSoftItems(name, 0, 1, items);
+    window.SetGaugeProgress(30);
+    for (const std::string& line : items) {
+      if (line.empty()) continue;
+      const std::string path = line.substr(1);
+      switch (line[0]) {
+        case '1':
+          fileRow(path, "File");
+          break;
+        case '4':
+          fileRow(path, "Directory");
+          break;
+        case '2':
+          registryRow(path, "Key");
+          break;
+        case '3':
+          registryRow(path, "Value");
+          break;
+        default:
+          break;
+      }
+    }
+
+    window.SetGaugeProgress(50);
+    const std::int32_t infoCount = db.GetSoftInfo(name, info, locationKeys, valueNames);
+    window.SetGaugeProgress(60);
+    if (infoCount > 0 && info.size() >= kInfoSize) {
+      for (int kind = 1; kind <= 4; ++kind) {
+        FindShortcuts(platform, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
+                      found);
+        for (const std::string& path : found)
+          fileRow(path, "Shortcut");
+      }
+
+      window.SetGaugeProgress(70);
+      std::string productCode;
+      reg.FindInstallerProducts(name, found, productCode);
+      registryKeys(found);
+      if (!found.empty()) {
+        reg.FindInstallerFeatures(productCode, found);
+        registryKeys(found);
+        reg.FindInstallerUpgradeCodes(productCode, found);
+        registryKeys(found);
+        reg.FindInstallerComponents(productCode, found);
+        registryKeys(found);
+      }
+
+      window.SetGaugeProgress(80);
+      if (!locationKeys.empty()) {
+        reg.CollectFoldersFromValues(locationKeys, valueNames, folders);
+        // A blank code names no folder.
+        if (folders.empty() && !TrimView(info[kInfoInstallFolder]).empty()) {
+          std::string folder = ResolveInstallFolder(platform, info[kInfoInstallFolder]);
+          if (!folder.empty()) folders.push_back(std::move(folder));
+        }
+        for (const std::string& folder : folders) {
+          std::string prefix = folder;
+          if (prefix.empty() || prefix.back() != '\\') prefix += '\\';
+          // The folder's own files only; its sub-folders are not entered.
+          if (auto search = platform.files.FindFirst(prefix + "*.*")) {
+            do {
+              const platform::FindData& entry = search->Current();
+              if (!entry.IsDirectory()) fileRow(LowerAscii(prefix + entry.name), "File");
+            } while (search->Next());
+          }
+        }
+        if (!folders.empty()) {
+          const int classes = reg.FindComClasses(folders, typeLibraries, found);
+          registryKeys(found);
+          if (classes > 0 && !typeLibraries.empty()) {
+            reg.FindTypeLibraries(typeLibraries, found);
+            registryKeys(found);
+            reg.FindInterfaces(typeLibraries, found);
+            registryKeys(found);
+          }
+        }
+      }
+    }
+
+    window.SetGaugeProgress(90);
+    window.ShowPage(Page::pgDetail);
+  });
+
+  window.SetGaugeProgress(0);
+  ReportFailure(window, failure);
+}
+
+void RunMode(const RunEnvironment& env, std::uint16_t mode) {
+  switch (mode) {
+    case kModeDetails:
+      GatherDetails(env);
+      break;
+    case kModeCleanChecked:
+    case kModeCleanShown:
+      // The removal runs are not part of this build; refuse rather than scan instead.
+      ReportFailure(env.window, std::string("Removal is not available in this build."));
+      break;
+    default:
+      ScanSoftware(env);
+      break;
+  }
+}
+
+TUninstallThread::TUninstallThread(RunEnvironment env, std::uint16_t mode)
+    : Mode(mode), thread_([env, mode] {
+        try {
+          RunMode(env, mode);
+        } catch (...) {
+          // RunMode reports its own failures; nothing may leave the thread.
+        }
+      }) {}
+
+TUninstallThread::~TUninstallThread() {
+  WaitFor();
+}
+
+void TUninstallThread::WaitFor() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void TUninstallThread::Detach() {
+  if (thread_.joinable()) thread_.detach();
+}
+
+}  // namespace sv::engine

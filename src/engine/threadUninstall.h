@@ -1,0 +1,80 @@
+// TUninstallThread and its runs. A run is an ordinary function over the platform and the
+// window's controls: the worker thread only calls it, and the tests and the console front end
+// may call it directly. A run builds its own database and registry objects and lists and frees
+// them when it ends, on every path; nothing passes from one run to the next except what it
+// wrote into the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "engine/window_controls.h"
+#include "platform/platform.h"
+#include "registry/icon_list.h"
+
+namespace sv::engine {
+
+using StringList = std::vector<std::string>;
+
+// Run modes, as the window starts them.
+inline constexpr std::uint16_t kModeScan = 0;
+inline constexpr std::uint16_t kModeDetails = 1;
+inline constexpr std::uint16_t kModeCleanChecked = 2;
+inline constexpr std::uint16_t kModeCleanShown = 3;
+
+// Everything a run works on. The references must outlive the run (the window and the data
+// module's image lists live as long as the program).
+struct RunEnvironment {
+  platform::Platform platform;
+  WindowControls& window;
+  registry::IconList& smallIcons;  // the data module's imglstSmallICO
+  registry::IconList& bigIcons;    // the data module's imglstBigICO
+  // The database files; empty means SV.dat and soft.dat beside the executable.
+  std::string dataPath;
+  std::string softPath;
+};
+
+// "Scan Result:" count texts.
+inline constexpr std::string_view kScanCountSuffix = "  Software";
+inline constexpr std::string_view kErrorCaption = "Error";
+inline constexpr std::string_view kKindInstallation = "Installation";
+inline constexpr std::string_view kKindResidual = "Residual";
+
+// Mode 0: sorts the installed programs into supported and unsupported and finds the residues
+// of the database's other programs.
+void ScanSoftware(const RunEnvironment& env);
+// Mode 1: lists the files and registry items of the program named in labUS1Soft.
+void GatherDetails(const RunEnvironment& env);
+// The run of a mode: 1 details, 2 and 3 the removals, anything else the scan. Never throws.
+void RunMode(const RunEnvironment& env, std::uint16_t mode);
+
+// The shortcuts (files or program-group folders) named in the comma list `names` that exist in
+// the user's and all users' folder of one kind: 1 desktop, 2 programs menu, 3 startup folder,
+// 4 start menu. The count of paths put into `list`.
+int FindShortcuts(platform::Platform& platform, std::string_view names, int kind, StringList& list);
+// The folder an install folder code names ("1Acme\Writer": Program Files\Acme\Writer; 0 the
+// C: root, 2 the Windows folder, 3 the system folder) when it exists; else empty.
+[[nodiscard]] std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code);
+
+// The worker: starts its run on construction. The window lets it go (Detach) and keeps no
+// reference; the console front end and the tests wait for it.
+class TUninstallThread {
+ public:
+  TUninstallThread(RunEnvironment env, std::uint16_t mode);
+  ~TUninstallThread();
+  TUninstallThread(const TUninstallThread&) = delete;
+  TUninstallThread& operator=(const TUninstallThread&) = delete;
+
+  void WaitFor();
+  void Detach();
+
+  const std::uint16_t Mode;
+
+ private:
+  std::thread thread_;
+};
+
+}  // namespace sv::engine
