@@ -10,6 +10,7 @@
 
 #include "cli/cli.h"
 #include "platform/fake/fake_machine.h"
+#include "support/cli_fixture.h"
 #include "support/db_writer.h"
 #include "support/test_names.h"
 
@@ -19,13 +20,7 @@ namespace {
 using Args = std::vector<std::string>;
 using testing::DbSoft;
 
-struct DbCommand : ::testing::Test {
-  fake::FakeMachine machine{fake::FakeMachine::Layout::Standard};
-  platform::Platform platform = machine.Get();
-  std::ostringstream out;
-  std::ostringstream err;
-  Context context{platform, out, err};
-
+struct DbCommand : testing::CliFixture {
   void SetUp() override {
     DbSoft writer;
     writer.id = "WRITER";
@@ -51,15 +46,12 @@ struct DbCommand : ::testing::Test {
 
   void Put(const std::string& folder, const std::vector<testing::DbEntry>& entries,
            const std::vector<DbSoft>& softs) {
-    machine.files.PutFile(folder + "SV.dat", testing::WriteDataFile(1234567890, entries));
-    machine.files.PutFile(folder + "soft.dat", testing::WriteSoftFile(1215432000, softs));
+    testing::PutDatabase(machine.files, folder, entries, softs);
   }
 
   int Db(Args args) {
-    out.str("");
-    err.str("");
     args.insert(args.begin(), "db");
-    return cli::Run(context, args);
+    return RunCli(args);
   }
 };
 

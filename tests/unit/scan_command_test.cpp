@@ -2,13 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "platform/fake/fake_machine.h"
-#include "support/db_writer.h"
+#include "support/cli_fixture.h"
 
 namespace sv::cli {
 namespace {
@@ -19,13 +18,7 @@ using testing::DbSoft;
 
 constexpr const char* kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-struct ScanCommand : ::testing::Test {
-  fake::FakeMachine machine{fake::FakeMachine::Layout::Standard};
-  platform::Platform platform = machine.Get();
-  std::ostringstream out;
-  std::ostringstream err;
-  Context context{platform, out, err};
-
+struct ScanCommand : testing::CliFixture {
   void SetUp() override {
     DbSoft writer;
     writer.id = "WRITER";
@@ -36,21 +29,15 @@ struct ScanCommand : ::testing::Test {
     game.id = "GAME";
     game.name = "Space Game";
     game.category = 9;
-    PutDatabase("C:\\Program Files\\Sorvane\\",
-                {{"WRITER", {{1, "{pf}\\Acme\\Writer\\writer.exe"}}, {}},
-                 {"GAME", {{4, "C:\\Games\\Space"}}, {}}},
-                {writer, game});
+    testing::PutDatabase(machine.files, "C:\\Program Files\\Sorvane\\",
+                         {{"WRITER", {{1, "{pf}\\Acme\\Writer\\writer.exe"}}, {}},
+                          {"GAME", {{4, "C:\\Games\\Space"}}, {}}},
+                         {writer, game});
     machine.files.PutFile("C:\\Program Files\\Acme\\Writer\\writer.exe");
     machine.files.PutFile("C:\\users\\root\\Desktop\\Acme Writer.lnk");
     machine.files.PutDirectory("C:\\Games\\Space");
     PutProgram("a1", "Unknown Tool", "Nobody Ltd");
     PutProgram("a2", "Acme Writer 5", "Acme");
-  }
-
-  void PutDatabase(const std::string& folder, const std::vector<testing::DbEntry>& entries,
-                   const std::vector<DbSoft>& softs) {
-    machine.files.PutFile(folder + "SV.dat", testing::WriteDataFile(1234567890, entries));
-    machine.files.PutFile(folder + "soft.dat", testing::WriteSoftFile(1215432000, softs));
   }
 
   void PutProgram(const std::string& subKey, const std::string& name,
@@ -62,11 +49,7 @@ struct ScanCommand : ::testing::Test {
     key->SetValue("Publisher", platform::StringValue(publisher));
   }
 
-  int Cli(Args args) {
-    out.str("");
-    err.str("");
-    return cli::Run(context, args);
-  }
+  int Cli(Args args) { return RunCli(std::move(args)); }
 };
 
 TEST_F(ScanCommand, JsonGivesBothListsInWindowOrderWithTheCount) {
@@ -102,7 +85,7 @@ TEST_F(ScanCommand, ReadsTheDatabaseNamedByTheOption) {
   DbSoft other;
   other.id = "TOOL";
   other.name = "Unknown Tool";
-  PutDatabase("C:\\db\\", {{"TOOL", {}, {}}}, {other});
+  testing::PutDatabase(machine.files, "C:\\db\\", {{"TOOL", {}, {}}}, {other});
   ASSERT_EQ(Cli({"scan", "--json", "--db", "C:\\db"}), kExitOk) << err.str();
   const json result = json::parse(out.str());
   EXPECT_EQ(result["supported"], 1);

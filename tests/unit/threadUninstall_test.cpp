@@ -9,7 +9,7 @@
 #include "engine/memory_window.h"
 #include "platform/fake/fake_machine.h"
 #include "registry/opUninstallRegistry.h"
-#include "support/db_writer.h"
+#include "support/cli_fixture.h"
 #include "support/icon_lists.h"
 
 namespace sv::engine {
@@ -50,10 +50,7 @@ class EngineTest : public ::testing::Test {
   }
 
   void PutDatabase(const std::vector<DbEntry>& entries, const std::vector<DbSoft>& softs) {
-    machine.files.PutFile(std::string(kOwnFolder) + "SV.dat",
-                          testing::WriteDataFile(1234567890, entries));
-    machine.files.PutFile(std::string(kOwnFolder) + "soft.dat",
-                          testing::WriteSoftFile(1215432000, softs));
+    testing::PutDatabase(machine.files, kOwnFolder, entries, softs);
   }
 
   // A database of names only, each with no items.
