@@ -216,6 +216,8 @@ void MemoryWindow::ShowPage(Page page) {
   if (page == Page::pgWelcome) {
     ListOf(ListView::lstvRList).clear();
     ListOf(ListView::lstvNList).clear();
+    Log("clear lstvRList");
+    Log("clear lstvNList");
   }
   page_ = page;
   Log("page " + std::string(PageName(page)));

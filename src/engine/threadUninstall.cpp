@@ -58,10 +58,10 @@ void ReportFailure(WindowControls& window, const std::optional<std::string>& fai
   }
 }
 
-// A shortcut name must stay inside its folder: a name that is empty once Windows has dropped
-// the trailing blanks and dots of its parts ("", " ", ".", "..", "a\\b") would address the
-// special folder itself or its parent, and the removal would take that whole tree.
-bool IsShortcutName(std::string_view name) {
+// A relative path that stays below the folder it is appended to: a part that is empty once
+// Windows has dropped its trailing blanks and dots ("", " ", ".", "..", so also "a\\..") would
+// address the folder itself or its parent, and a colon a drive. A removal would take that tree.
+bool IsPathBelowFolder(std::string_view name) {
   if (name.empty()) return false;
   std::size_t start = 0;
   while (true) {
@@ -74,6 +74,87 @@ bool IsShortcutName(std::string_view name) {
     if (end == std::string_view::npos) return true;
     start = end + 1;
   }
+}
+
+// Every shell folder the system names, so that no lookup hands one of them out as a program's
+// own: a shortcut named "Programs" in the start menu is the whole programs menu.
+constexpr int kShellFolders[] = {
+    platform::csidl::kDesktop,
+    platform::csidl::kPrograms,
+    platform::csidl::kPersonal,
+    platform::csidl::kFavorites,
+    platform::csidl::kStartup,
+    platform::csidl::kRecent,
+    platform::csidl::kSendTo,
+    platform::csidl::kStartMenu,
+    platform::csidl::kMyMusic,
+    platform::csidl::kMyVideo,
+    platform::csidl::kDesktopDirectory,
+    platform::csidl::kNetHood,
+    platform::csidl::kFonts,
+    platform::csidl::kTemplates,
+    platform::csidl::kCommonStartMenu,
+    platform::csidl::kCommonPrograms,
+    platform::csidl::kCommonStartup,
+    platform::csidl::kCommonDesktopDirectory,
+    platform::csidl::kAppData,
+    platform::csidl::kPrintHood,
+    platform::csidl::kLocalAppData,
+    platform::csidl::kCommonFavorites,
+    platform::csidl::kInternetCache,
+    platform::csidl::kCookies,
+    platform::csidl::kHistory,
+    platform::csidl::kCommonAppData,
+    platform::csidl::kWindows,
+    platform::csidl::kSystem,
+    platform::csidl::kProgramFiles,
+    platform::csidl::kMyPictures,
+    platform::csidl::kProfile,
+    platform::csidl::kSystemX86,
+    platform::csidl::kProgramFilesX86,
+    platform::csidl::kProgramFilesCommon,
+    platform::csidl::kProgramFilesCommonX86,
+    platform::csidl::kCommonTemplates,
+    platform::csidl::kCommonDocuments,
+    platform::csidl::kCommonAdminTools,
+    platform::csidl::kAdminTools,
+    platform::csidl::kCommonMusic,
+    platform::csidl::kCommonPictures,
+    platform::csidl::kCommonVideo,
+    platform::csidl::kResources,
+    platform::csidl::kCdBurnArea,
+};
+
+std::string_view WithoutTrailingBackslashes(std::string_view path) {
+  while (!path.empty() && path.back() == '\\')
+    path.remove_suffix(1);
+  return path;
+}
+
+// A folder that is no program's own: not a full path, a drive or share root, a path with "."
+// or ".." parts, or a folder every program shares (the Windows and system folders, the shell
+// folders). The detail view would list its files as the program's, and the removal delete them.
+bool IsSharedFolder(platform::Platform& platform, std::string_view folder) {
+  if (!IsFullyQualifiedPath(folder)) return true;
+  const std::string_view path = WithoutTrailingBackslashes(folder);
+  // What follows "X:\" or "\\server\share\".
+  std::size_t below = 3;
+  if (path.starts_with("\\\\")) {
+    const std::size_t server = path.find('\\', 2);
+    const std::size_t share = server == path.npos ? path.npos : path.find('\\', server + 1);
+    if (share == path.npos) return true;
+    below = share + 1;
+  }
+  if (path.size() <= below || !IsPathBelowFolder(path.substr(below))) return true;
+  const auto same = [&](const std::string& other) {
+    return !other.empty() && SameTextAscii(path, WithoutTrailingBackslashes(other));
+  };
+  if (same(platform.system.WindowsDirectory()) || same(platform.system.SystemDirectory()))
+    return true;
+  for (const int csidl : kShellFolders) {
+    if (same(platform.system.SpecialFolder(csidl))) return true;
+  }
+  return false;
 }
 
 struct ShortcutFolders {
@@ -154,13 +235,16 @@ int FindShortcuts(platform::Platform& platform, std::string_view names, int kind
     folders.push_back(IsFullyQualifiedPath(folder) ? std::move(folder) : std::string());
   }
   for (const std::string& name : SplitCommaList(trimmed)) {
-    if (!IsShortcutName(name)) continue;
+    if (!IsPathBelowFolder(name)) continue;
     for (const std::string& folder : folders) {
       if (folder.empty()) continue;
       std::string path = folder;
       if (path.back() != '\\') path += '\\';
       path += name;
-      if (platform.files.GetAttributes(path) != platform::kInvalidAttributes) {
+      // Asking for the shell folders costs far more than one look at the path, so only a path
+      // that exists is compared with them.
+      if (platform.files.GetAttributes(path) != platform::kInvalidAttributes &&
+          !IsSharedFolder(platform, path)) {
         list.push_back(std::move(path));
       }
     }
@@ -173,6 +257,7 @@ std::string ResolveInstallFolder(platform::Platform& platform, std::string_view 
   // The database always stores a digit and a folder after it; anything else names no folder.
   if (trimmed.size() < 2 || trimmed[0] < '0' || trimmed[0] > '3') return {};
   const std::string_view rest = trimmed.substr(1);
+  if (!IsPathBelowFolder(rest)) return {};
   std::string path;
   switch (trimmed[0]) {
     case '0':
@@ -190,12 +275,13 @@ std::string ResolveInstallFolder(platform::Platform& platform, std::string_view 
       path = platform.system.SystemDirectory() + "\\" + std::string(rest);
       break;
   }
-  // Without the Windows folder the text would be relative to the current drive.
+  // Without the Windows folder the text would be relative to the current drive; and a code
+  // may name a folder every program shares ("2System32").
   if (!IsFullyQualifiedPath(path)) return {};
   const auto attributes = platform.files.GetAttributes(path);
   if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrDirectory))
     return {};
-  return path;
+  return IsSharedFolder(platform, path) ? std::string() : path;
 }
 
 void ScanSoftware(const RunEnvironment& env) {
@@ -388,6 +474,9 @@ void GatherDetails(const RunEnvironment& env) {
           if (!folder.empty()) folders.push_back(std::move(folder));
         }
         for (const std::string& folder : folders) {
+          // A location value may name a file at a drive root or in a shared folder; none of
+          // that folder's files are the program's.
+          if (IsSharedFolder(platform, folder)) continue;
           std::string prefix = folder;
           if (prefix.empty() || prefix.back() != '\\') prefix += '\\';
           // The folder's own files only; its sub-folders are not entered.
@@ -445,7 +534,7 @@ TUninstallThread::TUninstallThread(RunEnvironment env, std::uint16_t mode)
       }) {}
 
 TUninstallThread::~TUninstallThread() {
-  WaitFor();
+  Detach();
 }
 
 void TUninstallThread::WaitFor() {

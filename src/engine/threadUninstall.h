@@ -59,8 +59,8 @@ int FindShortcuts(platform::Platform& platform, std::string_view names, int kind
 // C: root, 2 the Windows folder, 3 the system folder) when it exists; else empty.
 [[nodiscard]] std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code);
 
-// The worker: starts its run on construction. The window lets it go (Detach) and keeps no
-// reference; the console front end and the tests wait for it.
+// The worker: starts its run on construction and lets it run on when destroyed, so the window
+// keeps no reference and never waits; the console front end and the tests call WaitFor.
 class TUninstallThread {
  public:
   TUninstallThread(RunEnvironment env, std::uint16_t mode);

@@ -238,6 +238,36 @@ TEST_F(EngineTest, ScanNumbersRowsSortsByStateAndCountsOnlySupportedAndResidues)
   EXPECT_TRUE(window.IsEnabled(Control::imgScan));
 }
 
+TEST_F(EngineTest, ResiduesAreNumberedInTheirOwnList) {
+  PutDatabase({{"A", {}, {}}, {"B", {{4, "C:\\B"}}, {}}, {"C", {{4, "C:\\C"}}, {}}},
+              {Soft("A", "Alpha"), Soft("B", "Bravo"), Soft("C", "Charlie")});
+  machine.files.PutDirectory("C:\\B");
+  machine.files.PutDirectory("C:\\C");
+  PutProgram("a1", "Alpha 1");
+  Scan();
+  EXPECT_EQ(Captions(ListView::lstvRList), (Texts{"1", "2"}));
+  EXPECT_EQ(Residues(), (Texts{"Bravo", "Charlie"}));
+  EXPECT_EQ(window.Text(Label::labSoftNum), "3  Software");
+}
+
+TEST_F(EngineTest, InstalledRowsShowTheIconTheirEntryNames) {
+  PutNames({"Alpha", "Bravo"});
+  for (const char* file : {"C:\\A\\a.exe", "C:\\B\\b.exe"}) {
+    machine.files.PutFile(file, "MZ");
+    machine.files.PutIcons(file, 3);
+  }
+  PutProgram("a1", "Alpha 1", {{"DisplayIcon", Sz("C:\\A\\a.exe,2")}});
+  PutProgram("a2", "Bravo 1", {{"DisplayIcon", Sz("C:\\B\\b.exe")}});
+  Scan();
+  const auto rows = window.Rows(ListView::lstvNList);
+  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(big.entries.size(), 3u);
+  EXPECT_EQ(big.entries[1], (testing::RecordingIconList::Entry{"C:\\A\\a.exe", 2, 32}));
+  EXPECT_EQ(big.entries[2], (testing::RecordingIconList::Entry{"C:\\B\\b.exe", 0, 32}));
+  EXPECT_EQ(rows[0].imageIndex, 1);
+  EXPECT_EQ(rows[1].imageIndex, 2);
+}
+
 TEST_F(EngineTest, ResidueRowsShowTheProgramsOwnIcon) {
   PutDatabase({{"R", {{4, "C:\\Rest"}}, {}}}, {Soft("R", "Restive")});
   machine.files.PutDirectory("C:\\Rest");
@@ -441,7 +471,11 @@ INSTANTIATE_TEST_SUITE_P(
                      1,
                      {"C:\\users\\root\\Desktop\\A.lnk", "C:\\users\\Public\\Desktop\\A.lnk"}},
         ShortcutCase{"BlankOrDotNamesNeverNameTheFolder", "  ,.,..,...,Group\\..,\\", 2, {}},
-        ShortcutCase{"BlankList", "   ", 1, {}}, ShortcutCase{"UnknownKind", "A.lnk", 5, {}}),
+        ShortcutCase{"BlankList", "   ", 1, {}},
+        // Names of shell folders nested in the shortcut folders are those folders, not shortcuts.
+        ShortcutCase{"NestedProgramsMenu", "Programs", 4, {}},
+        ShortcutCase{"NestedStartupFolder", "StartUp", 2, {}},
+        ShortcutCase{"UnknownKind", "A.lnk", 5, {}}),
     [](const auto& param) { return param.param.label; });
 
 TEST_F(EngineTest, FindShortcutsSkipsAFolderTheSystemCannotName) {
@@ -476,15 +510,21 @@ TEST_P(ResolveInstallFolderTest, GivesTheFolderOfTheCodeWhenItExists) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, ResolveInstallFolderTest,
-    ::testing::Values(FolderCase{"DriveRoot", "0Games\\Star", "C:\\Games\\Star"},
-                      FolderCase{"ProgramFiles", " 1Acme\\Writer ",
-                                 "C:\\Program Files\\Acme\\Writer"},
-                      FolderCase{"Windows", "2Acme", "C:\\windows\\Acme"},
-                      FolderCase{"System", "3Acme", "C:\\windows\\system32\\Acme"},
-                      FolderCase{"Missing", "1Acme\\Reader", ""},
-                      FolderCase{"AFileIsNoFolder", "1Acme\\file.txt", ""},
-                      FolderCase{"OtherDigit", "4Acme", ""}, FolderCase{"NoDigit", "Acme", ""},
-                      FolderCase{"DigitAlone", "1", ""}, FolderCase{"Blank", "  ", ""}),
+    ::testing::Values(
+        FolderCase{"DriveRoot", "0Games\\Star", "C:\\Games\\Star"},
+        FolderCase{"ProgramFiles", " 1Acme\\Writer ", "C:\\Program Files\\Acme\\Writer"},
+        FolderCase{"Windows", "2Acme", "C:\\windows\\Acme"},
+        FolderCase{"System", "3Acme", "C:\\windows\\system32\\Acme"},
+        FolderCase{"Missing", "1Acme\\Reader", ""},
+        FolderCase{"AFileIsNoFolder", "1Acme\\file.txt", ""}, FolderCase{"OtherDigit", "4Acme", ""},
+        FolderCase{"NoDigit", "Acme", ""}, FolderCase{"DigitAlone", "1", ""},
+        // Codes that would name a root, a shared folder or a folder above one.
+        FolderCase{"DotIsProgramFilesItself", "1.", ""},
+        FolderCase{"BackslashIsProgramFilesItself", "1\\", ""},
+        FolderCase{"DotsAreTheDriveRoot", "1..", ""}, FolderCase{"RootDot", "0.", ""},
+        FolderCase{"WindowsItself", "2.", ""}, FolderCase{"UpAndUp", "3..\\..", ""},
+        FolderCase{"BackUp", "1Acme\\..", ""}, FolderCase{"SystemFolderByName", "2system32", ""},
+        FolderCase{"AnotherDrive", "1D:\\Acme", ""}, FolderCase{"Blank", "  ", ""}),
     [](const auto& param) { return param.param.label; });
 
 TEST_F(EngineTest, ResolveInstallFolderNeedsTheWindowsFolder) {
@@ -644,6 +684,25 @@ TEST_F(DetailTest, TheInstallFolderCodeStandsInWhenTheLocationValuesNameNoFolder
   const Texts rows = DetailRows(ListView::lstvUS2File);
   EXPECT_NE(std::find(rows.begin(), rows.end(), "c:\\program files\\acme\\writer\\a.txt|File"),
             rows.end());
+}
+
+TEST_F(DetailTest, TheInstallFolderIsListedOnlyForAProgramWithLocationKeys) {
+  DbSoft soft = Soft("ACME", "Acme Writer", 5);
+  soft.installFolder = "1Acme\\Writer";
+  PutDatabase({{"ACME", {}, {}}}, {soft});
+  machine.files.PutFile("C:\\Program Files\\Acme\\Writer\\A.txt");
+  Details("Acme Writer");
+  EXPECT_TRUE(DetailRows(ListView::lstvUS2File).empty());
+}
+
+TEST_F(DetailTest, ALocationValueAtADriveRootOrSharedFolderListsNoFiles) {
+  machine.files.PutFile("C:\\pagefile.sys");
+  machine.files.PutFile("C:\\windows\\win.ini");
+  for (const char* location : {"C:\\setup.exe", "C:\\windows\\acme.ini", "C:\\windows\\."}) {
+    Put(Hive::LocalMachine, "SOFTWARE\\Acme\\Writer", {{"InstallDir", Sz(location)}});
+    Details("Acme Writer");
+    EXPECT_TRUE(DetailRows(ListView::lstvUS2File).empty()) << location;
+  }
 }
 
 TEST_F(DetailTest, ABlankInstallFolderCodeIsNoFolder) {

@@ -120,6 +120,8 @@ TEST_F(RealEngine, FindShortcutsLooksInTheRealShellFoldersInTheirOrder) {
   // folders exist.
   EXPECT_EQ(FindShortcuts(platform_, " ,.,..,. ,x\\..", 1, list), 0);
   EXPECT_EQ(FindShortcuts(platform_, " ,.,..,. ,x\\..", 4, list), 0);
+  // The programs menu inside the start menu is a shell folder, not a shortcut.
+  EXPECT_EQ(FindShortcuts(platform_, "Programs", 4, list), 0);
 }
 
 TEST_F(RealEngine, ResolveInstallFolderUsesTheRealFolders) {
@@ -137,6 +139,8 @@ TEST_F(RealEngine, ResolveInstallFolderUsesTheRealFolders) {
   EXPECT_EQ(ResolveInstallFolder(platform_, "0" + leaf), "C:\\" + leaf);
   EXPECT_EQ(ResolveInstallFolder(platform_, "1" + leaf + "-missing"), "");
   EXPECT_EQ(ResolveInstallFolder(platform_, "7" + leaf), "");
+  EXPECT_EQ(ResolveInstallFolder(platform_, "2system32"), "");
+  EXPECT_EQ(ResolveInstallFolder(platform_, "1" + leaf + "\\.."), "");
 }
 
 TEST_F(RealEngine, ScanOnAWorkerThreadMatchesARealUninstallEntry) {
