@@ -99,7 +99,8 @@ RegValue ReadValue(const json& data, const std::string& where, const Folders& fo
     Fail(where,
          "a value is a text or one of {\"expand\": ...}, {\"dword\": ...}, {\"binary\": ...}");
   }
-  const auto& [type, content] = *data.items().begin();
+  const std::string type = data.begin().key();
+  const json& content = data.begin().value();
   if (type == "expand") {
     if (!content.is_string()) Fail(where, "'expand' data is not a text");
     try {
