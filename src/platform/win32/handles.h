@@ -80,6 +80,23 @@ struct IconTraits {
   static void Close(Handle handle) noexcept { ::DestroyIcon(handle); }
 };
 
+// Service control manager and service handles.
+struct ServiceHandleTraits {
+  using Handle = SC_HANDLE;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::CloseServiceHandle(handle); }
+};
+
+// A COM interface pointer the owner holds one reference of.
+template <class Interface>
+struct ComTraits {
+  using Handle = Interface*;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { handle->Release(); }
+};
+
 using RegKey = ScopedHandle<RegKeyTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
@@ -89,5 +106,8 @@ using CryptHash = ScopedHandle<CryptHashTraits>;
 using CoTaskMem = ScopedHandle<CoTaskMemTraits>;
 using LocalMem = ScopedHandle<LocalMemTraits>;
 using IconHandle = ScopedHandle<IconTraits>;
+using ServiceHandle = ScopedHandle<ServiceHandleTraits>;
+template <class Interface>
+using ComPtr = ScopedHandle<ComTraits<Interface>>;
 
 }  // namespace sv::win32
