@@ -2,6 +2,8 @@
 //   sv-seed.exe [DESCRIPTION.json] [--expected FILE]   seed, check, write the expectations
 //   sv-seed.exe [DESCRIPTION.json] --check             only check what seeding made
 // Without DESCRIPTION.json, demo-machine.json beside the program is used.
+// It seeds only under Wine: on a real Windows machine it would register made-up programs,
+// services and COM classes there. --real-machine overrides that for a throw-away test machine.
 // Exit 0 when everything is there, 1 on any failure (each printed), 2 on a usage error.
 #include <windows.h>
 //
@@ -221,19 +223,27 @@ std::string FolderOf(const std::string& path) {
 }
 
 int Usage() {
-  std::cerr << "usage: sv-seed [DESCRIPTION.json] [--expected FILE | --check]\n";
+  std::cerr << "usage: sv-seed [DESCRIPTION.json] [--expected FILE | --check] [--real-machine]\n";
   return 2;
+}
+
+bool RunsUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 int Run(const std::vector<std::string>& args) {
   std::string description;
   std::string expectedFile;
   bool checkOnly = false;
+  bool realMachine = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--expected" && i + 1 < args.size()) {
       expectedFile = args[++i];
     } else if (args[i] == "--check") {
       checkOnly = true;
+    } else if (args[i] == "--real-machine") {
+      realMachine = true;
     } else if (!args[i].starts_with("--") && description.empty()) {
       description = args[i];
     } else {
@@ -241,6 +251,11 @@ int Run(const std::vector<std::string>& args) {
     }
   }
   if (checkOnly && !expectedFile.empty()) return Usage();
+  if (!checkOnly && !realMachine && !RunsUnderWine()) {
+    std::cerr << "sv-seed: this is not a Wine prefix; seeding would change this machine "
+                 "(--real-machine if it is a throw-away test machine)\n";
+    return 1;
+  }
 
   sv::win32::Win32Platform machine;
   sv::platform::Platform platform = machine.Get();
