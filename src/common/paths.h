@@ -17,4 +17,13 @@ namespace sv {
   return path.size() >= 3 && path[0] == '\\' && path[1] == '\\';
 }
 
+// "C:\Program Files\" -> "C:\Program Files", for comparing folders however they were written.
+// A drive root loses its backslash too ("C:"); callers that need the root keep it themselves.
+[[nodiscard]] constexpr std::string_view WithoutTrailingBackslashes(
+    std::string_view path) noexcept {
+  while (!path.empty() && path.back() == '\\')
+    path.remove_suffix(1);
+  return path;
+}
+
 }  // namespace sv

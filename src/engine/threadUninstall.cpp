@@ -125,12 +125,6 @@ constexpr int kShellFolders[] = {
     platform::csidl::kCdBurnArea,
 };
 
-std::string_view WithoutTrailingBackslashes(std::string_view path) {
-  while (!path.empty() && path.back() == '\\')
-    path.remove_suffix(1);
-  return path;
-}
-
 // A folder that is no program's own: not a full path, a drive or share root, a path with "."
 // or ".." parts, or a folder every program shares (the Windows and system folders, the shell
 // folders). The detail view would list its files as the program's, and the removal delete them.

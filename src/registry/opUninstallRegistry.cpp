@@ -178,12 +178,6 @@ std::optional<int> ParseInteger(std::string_view text) {
   return number;
 }
 
-std::string WithoutTrailingBackslashes(std::string_view path) {
-  while (!path.empty() && path.back() == '\\')
-    path.remove_suffix(1);
-  return std::string(path);
-}
-
 // A folder that names more than a drive root, lower-cased and without trailing backslashes,
 // for comparisons at a path boundary; empty for a drive root or a relative text, which would
 // match everything on the drive.
@@ -451,7 +445,7 @@ std::string TURegistryOp::ReadShellFolder(std::string_view valueName) {
 
 std::string TURegistryOp::GetWindowsDir() {
   // The system layer asks with a buffer that grows, so a long Windows folder comes back whole.
-  return WithoutTrailingBackslashes(platform_.system.WindowsDirectory());
+  return std::string(WithoutTrailingBackslashes(platform_.system.WindowsDirectory()));
 }
 
 std::vector<std::string> TURegistryOp::OwnFolders(const StringList& folders) {

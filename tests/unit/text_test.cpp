@@ -135,5 +135,17 @@ TEST(IsFullyQualifiedPath, OnlyDrivePathsAndUncPathsStandOnTheirOwn) {
     EXPECT_EQ(IsFullyQualifiedPath(path), expected) << path;
 }
 
+TEST(WithoutTrailingBackslashes, DropsEveryTrailingBackslashAndNothingElse) {
+  const std::vector<std::pair<std::string_view, std::string_view>> cases = {
+      {"C:\\Program Files\\\\", "C:\\Program Files"},
+      {"C:\\a\\b", "C:\\a\\b"},
+      {"C:\\", "C:"},
+      {"\\\\", ""},
+      {"", ""},
+  };
+  for (const auto& [path, expected] : cases)
+    EXPECT_EQ(WithoutTrailingBackslashes(path), expected) << path;
+}
+
 }  // namespace
 }  // namespace sv

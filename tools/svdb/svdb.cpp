@@ -13,6 +13,7 @@
 
 #include "common/codepage.h"
 #include "common/datetime.h"
+#include "common/paths.h"
 #include "common/text.h"
 #include "database/db_format.h"
 #include "database/opUninstallFile.h"
@@ -320,10 +321,9 @@ std::string FileSystemDanger(const std::string& expanded, platform::System& syst
     }
   }
   for (int csidl = 0; csidl <= 0x3B; ++csidl) {
-    std::string folder = LowerAscii(system.SpecialFolder(csidl));
-    while (!folder.empty() && folder.back() == '\\')
-      folder.pop_back();
-    if (!folder.empty() && folder == resolved) return "expands to a shell folder itself";
+    const std::string folder = LowerAscii(system.SpecialFolder(csidl));
+    const std::string_view trimmed = WithoutTrailingBackslashes(folder);
+    if (!trimmed.empty() && trimmed == resolved) return "expands to a shell folder itself";
   }
   return {};
 }
