@@ -32,6 +32,12 @@ constexpr std::array kCommands{
             "detail NAME [--json] [--db DIR]\n"
             "      the files and registry items a removal of NAME would touch",
             RunDetail},
+    Command{
+        "remove",
+        "remove NAME... [--residual] [--dry-run] [--json] [--db DIR]\n"
+        "      removes the programs (residues with --residual) as the Clean command does;\n"
+        "      --dry-run lists every deletion the gate allows and every refusal, deleting nothing",
+        RunRemove},
 };
 
 void PrintUsage(std::ostream& stream) {
