@@ -449,9 +449,7 @@ std::string_view GateActionName(GateAction action) noexcept {
 }
 
 DeletionGate::DeletionGate(platform::Platform platform, Mode mode)
-    : platform_(platform), registry_(platform), mode_(mode) {
-  CollectProtectedFolders();
-}
+    : platform_(platform), registry_(platform), mode_(mode) {}
 
 std::optional<std::string> DeletionGate::CanonicalPath(std::string_view path) const {
   std::string text(path);
@@ -498,17 +496,19 @@ std::optional<std::string> DeletionGate::CanonicalPath(std::string_view path) co
   return canonical;
 }
 
-void DeletionGate::AddProtectedFolder(std::string_view path) {
+void DeletionGate::AddProtectedFolder(std::string_view path) const {
   if (path.empty()) return;
   if (auto canonical = CanonicalPath(path)) protectedFolders_.push_back(std::move(*canonical));
 }
 
-void DeletionGate::AddProtectedTree(std::string_view path) {
+void DeletionGate::AddProtectedTree(std::string_view path) const {
   if (path.empty()) return;
   if (auto canonical = CanonicalPath(path)) protectedTrees_.push_back(std::move(*canonical));
 }
 
-void DeletionGate::CollectProtectedFolders() {
+void DeletionGate::CollectProtectedFolders() const {
+  if (collected_) return;
+  collected_ = true;
   platform::System& system = platform_.system;
   const std::string windows(WithoutTrailingBackslashes(system.WindowsDirectory()));
   AddProtectedFolder(windows);
@@ -590,6 +590,7 @@ void DeletionGate::CollectProtectedFolders() {
 }
 
 bool DeletionGate::AllowsPath(std::string_view path) const {
+  CollectProtectedFolders();
   const auto canonical = CanonicalPath(path);
   // Something right below a drive or share root at least.
   if (!canonical || Parts(*canonical).size() < (canonical->starts_with("\\\\") ? 3U : 2U))

@@ -47,7 +47,8 @@ class DeletionGate {
  public:
   enum class Mode { Delete, Record };
 
-  // Collects the protected places of this machine once; a run makes one gate and keeps it.
+  // Collects the protected places of this machine once, when a path is first asked about (the
+  // shell folders cost a system call each); a run makes one gate and keeps it.
   explicit DeletionGate(platform::Platform platform, Mode mode = Mode::Delete);
 
   [[nodiscard]] Mode GetMode() const noexcept { return mode_; }
@@ -94,24 +95,26 @@ class DeletionGate {
   // Exposed for tests and the console front end: the text a path is compared as (lower case,
   // resolved, no trailing separators), or empty when it cannot be resolved.
   [[nodiscard]] std::optional<std::string> CanonicalPath(std::string_view path) const;
-  [[nodiscard]] const std::vector<std::string>& ProtectedFolders() const noexcept {
+  [[nodiscard]] const std::vector<std::string>& ProtectedFolders() const {
+    CollectProtectedFolders();
     return protectedFolders_;
   }
 
  private:
   void Report(GateAction action, std::string_view target, bool refused) const;
-  void AddProtectedFolder(std::string_view path);
-  void AddProtectedTree(std::string_view path);
-  void CollectProtectedFolders();
+  void AddProtectedFolder(std::string_view path) const;
+  void AddProtectedTree(std::string_view path) const;
+  void CollectProtectedFolders() const;
 
   platform::Platform platform_;
   registry::TURegistryOp registry_;
   Mode mode_;
   std::function<void(const GateEvent&)> observer_;
   // Canonical folders that may not go, nor any folder above them.
-  std::vector<std::string> protectedFolders_;
+  mutable std::vector<std::string> protectedFolders_;
   // Canonical folders nothing in which may go (this program's own).
-  std::vector<std::string> protectedTrees_;
+  mutable std::vector<std::string> protectedTrees_;
+  mutable bool collected_ = false;
 };
 
 }  // namespace sv::engine

@@ -34,9 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"", false}, PathCase{"C:", false}, PathCase{"C:\\", false},
         PathCase{"c:\\.", false}, PathCase{"C:\\Acme\\..", false}, PathCase{"D:\\", false},
         PathCase{"\\\\server", false}, PathCase{"\\\\server\\share", false},
-        PathCase{"\\\\server\\share\\", false}, PathCase{"\\\\server\\share\\Acme", true},
-        PathCase{"Program Files\\Acme", false}, PathCase{"\\Program Files\\Acme", false},
-        PathCase{"\\\\.\\PhysicalDrive0", false},
+        PathCase{"\\\\server\\share\\", false}, PathCase{"Program Files\\Acme", false},
+        PathCase{"\\Program Files\\Acme", false}, PathCase{"\\\\.\\PhysicalDrive0", false},
         // The Windows folder and its own folders as such; a program's file in them may go.
         PathCase{"C:\\windows", false}, PathCase{"C:\\WINDOWS.", false},
         PathCase{"C:\\windows\\system32", false}, PathCase{"C:\\windows\\System32\\drivers", false},

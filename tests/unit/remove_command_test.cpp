@@ -59,27 +59,29 @@ TEST_F(RemoveCommand, DryRunListsDeletionsAndRefusalsAndDeletesNothing) {
   EXPECT_EQ(program["refused"], 1);
   EXPECT_EQ(program["allowed"], 2);
   const json& steps = program["steps"];
-  EXPECT_EQ(
-      steps[0],
-      json({{"action", "program folder"}, {"target", "C:\\Program Files"}, {"refused", true}}));
+  EXPECT_EQ(steps[0], json({{"action", "program folder"},
+                            {"target", "C:\\Program Files\\Common Files"},
+                            {"refused", true}}));
   EXPECT_EQ(steps[1], json({{"status", " Deleting C:\\Program Files\\Acme\\Writer..."}}));
   EXPECT_EQ(steps[2], json({{"action", "folder"},
                             {"target", "C:\\Program Files\\Acme\\Writer"},
                             {"refused", false}}));
   EXPECT_EQ(steps.back()["target"],
-            "HKEY_LOCAL_MACHINE\\" + std::string(kUninstall) + "\\AcmeWriter");
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+            "AcmeWriter");
   EXPECT_TRUE(Exists("C:\\Program Files\\Acme\\Writer\\writer.exe"));
   EXPECT_TRUE(UninstallEntryExists());
 }
 
 TEST_F(RemoveCommand, RemovesEveryNamedProgram) {
   ASSERT_EQ(RunCli({"remove", "Acme Writer", "Space Game"}), kExitOk) << err.str();
-  EXPECT_FALSE(Exists("C:\\Program Files\\Acme"));
+  EXPECT_FALSE(Exists("C:\\Program Files\\Acme\\Writer"));
   EXPECT_FALSE(Exists("C:\\Games\\Space"));
   EXPECT_TRUE(Exists("C:\\Program Files"));
   EXPECT_FALSE(UninstallEntryExists());
   EXPECT_NE(out.str().find("Removing Acme Writer (installed program):\n"), std::string::npos);
-  EXPECT_NE(out.str().find("    refused program folder\tC:\\Program Files\\Common Files\n"), std::string::npos);
+  EXPECT_NE(out.str().find("    refused program folder\tC:\\Program Files\\Common Files\n"),
+            std::string::npos);
   EXPECT_NE(out.str().find("Space Game: 1 done, 0 refused\n"), std::string::npos);
 }
 

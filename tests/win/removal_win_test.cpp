@@ -34,7 +34,9 @@ class RealRemoval : public ::testing::Test {
   }
   void PutFile(const std::string& path, platform::FileAttributes attributes = 0) {
     ASSERT_EQ(platform::WriteWholeFile(platform_.files, path, "x"), platform::kSuccess) << path;
-    if (attributes != 0) ASSERT_EQ(platform_.files.SetAttributes(path, attributes), 0U);
+    if (attributes != 0) {
+      ASSERT_EQ(platform_.files.SetAttributes(path, attributes), 0U);
+    }
   }
 
   // The folder of the test program, where the build puts the demo program.

@@ -65,6 +65,14 @@ def tree(prefix):
     return found
 
 
+def stop_and_flush(prefix):
+    """Ends the wine server and waits until it has written the registry files."""
+    ss.stop_wine(prefix)
+    env = dict(os.environ, WINEPREFIX=prefix)
+    subprocess.run([ss.wineserver(), "-w"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+
+
 def registry_text(prefix):
     with open(os.path.join(prefix, "system.reg"), encoding="utf-8", errors="replace") as source:
         return source.read()
@@ -110,9 +118,9 @@ def main():
             if code != 0:
                 print("sv-seed.exe failed (%d):\n%s%s" % (code, text, errors))
                 return 1
-            ss.stop_wine(args.prefix)  # writes the registry files
-            if not has_service_key(args.prefix):
-                problems.append("the seed made no service %s" % SERVICE)
+            code, text, errors = runner.run("sv-seed.exe", "--check")
+            if code != 0:
+                problems.append("sv-seed.exe --check failed before the removal: %s" % errors.strip())
             # A junction inside the program's folder that points into the profile. Wine shows
             # a Unix symbolic link as one (directory and reparse point).
             target = se.linux_path(args.prefix, LINK_TARGET)
@@ -175,8 +183,15 @@ def main():
             for path in PROTECTED:
                 if not os.path.exists(se.linux_path(args.prefix, path)):
                     problems.append("protected %s is gone" % path)
+            # The service manager no longer knows the service.
+            code, text, errors = runner.run("sv-seed.exe", "--check")
+            if "service %s is missing" % SERVICE not in text + errors:
+                problems.append("the service manager still knows %s" % SERVICE)
             detail = ss.parse("detail", *runner.run("sorvane-cli.exe", "detail", NAME, "--json"))
             leftover = [row["path"] for row in detail["registry"] + detail["files"]]
+            # Wine cannot remove the link, so the folder that holds it stays.
+            if left == ["profile-link"]:
+                leftover = [path for path in leftover if path != FOLDER]
             if leftover:
                 problems.append("the detail view still lists %s" % leftover[:5])
         except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
@@ -184,7 +199,7 @@ def main():
         finally:
             if process is not None and process.poll() is None:
                 process.kill()
-            ss.stop_wine(args.prefix)
+            stop_and_flush(args.prefix)
         # The registry files are written when the wine server ends.
         try:
             if has_service_key(args.prefix):
