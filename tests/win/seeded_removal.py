@@ -11,7 +11,6 @@ puts a link to a folder of the profile inside Kestrel Browser's folder, and then
     seeded_removal.py --bin BUILD/bin --prefix BUILD/removal-prefix --wine-run scripts/wine-run
 """
 
-import argparse
 import json
 import os
 import shutil
@@ -98,14 +97,7 @@ def process_events(result):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", required=True, help="the win64 build's bin folder")
-    parser.add_argument("--prefix", required=True, help="the prefix to make afresh")
-    parser.add_argument("--wine-run", required=True, help="scripts/wine-run")
-    args = parser.parse_args()
-    args.bin = os.path.abspath(args.bin)
-    args.prefix = os.path.abspath(args.prefix)
-    args.wine_run = os.path.abspath(args.wine_run)
+    args = ss.parse_arguments(__doc__.splitlines()[0])
 
     ss.stop_wine(args.prefix)
     shutil.rmtree(args.prefix, ignore_errors=True)
