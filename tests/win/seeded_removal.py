@@ -11,7 +11,6 @@ puts a link to a folder of the profile inside Kestrel Browser's folder, and then
     seeded_removal.py --bin BUILD/bin --prefix BUILD/removal-prefix --wine-run scripts/wine-run
 """
 
-import json
 import os
 import shutil
 import subprocess
