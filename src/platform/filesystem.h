@@ -100,6 +100,11 @@ class FileSystem {
   // and blanks) followed by GetLongPathName for the longest part that exists, so 8.3 short
   // names are expanded and existing parts carry their stored spelling. Empty for a path that
   // is not fully qualified or that the system refuses.
+  // As the system does it: only parts shaped like 8.3 names take the stored spelling (a longer
+  // name keeps the letter case it was given); a part followed by a backslash loses one
+  // trailing dot, the last part all its dots and blanks; a trailing backslash stays; the drive
+  // letter keeps its case. "\\?\X:\..." is read as "X:\...". A relative path is refused with
+  // kErrorBadPathName, a NUL with kErrorInvalidName.
   [[nodiscard]] virtual std::optional<std::string> ResolvePath(std::string_view path,
                                                                WinError* error = nullptr) = 0;
 

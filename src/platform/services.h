@@ -18,6 +18,8 @@ inline constexpr std::uint32_t kServiceStopPending = 3;
 inline constexpr std::uint32_t kServiceRunning = 4;
 
 inline constexpr WinError kErrorServiceDoesNotExist = 1060;
+// Stop asked of a service that is starting or already stopping.
+inline constexpr WinError kErrorServiceCannotAcceptCtrl = 1061;
 inline constexpr WinError kErrorServiceNotActive = 1062;
 inline constexpr WinError kErrorServiceMarkedForDelete = 1072;
 
