@@ -86,7 +86,7 @@ void DeleteFirstRowNamed(WindowControls& window, ListView list, std::string_view
 int RemoveService(platform::Platform& platform, std::string_view name) {
   const auto manager = platform.services.OpenManager();
   if (!manager) return -1;
-  const auto service = manager->OpenService(name);
+  const auto service = manager->Open(name);
   if (!service) return -2;
   service->Stop();
   // A running service holds its files; give it a bounded while to let go of them.

@@ -40,8 +40,8 @@ class ServiceManager {
  public:
   virtual ~ServiceManager() = default;
   // Null when there is no such service (kErrorServiceDoesNotExist) or it cannot be opened.
-  [[nodiscard]] virtual std::unique_ptr<Service> OpenService(std::string_view name,
-                                                             WinError* error = nullptr) = 0;
+  [[nodiscard]] virtual std::unique_ptr<Service> Open(std::string_view name,
+                                                      WinError* error = nullptr) = 0;
 };
 
 class Services {

@@ -41,7 +41,7 @@ TEST_F(ServicesContract, ServicesThatAreNotThereAreToldFromNamesThatAreNone) {
   };
   for (const auto& c : cases) {
     WinError error = platform::kSuccess;
-    EXPECT_FALSE(manager->OpenService(c.name, &error)) << c.name;
+    EXPECT_FALSE(manager->Open(c.name, &error)) << c.name;
     EXPECT_EQ(error, c.error) << c.name;
   }
 }
@@ -53,7 +53,7 @@ TEST_F(ServicesContract, AnInstalledServiceOpensWhateverTheCaseAndReportsStopped
   ASSERT_TRUE(manager);
   for (const std::string& spelling : {name, UpperAscii(name), LowerAscii(name)}) {
     WinError error = platform::kErrorInvalidHandle;
-    auto service = manager->OpenService(spelling, &error);
+    auto service = manager->Open(spelling, &error);
     ASSERT_TRUE(service) << spelling << ": " << error;
     EXPECT_EQ(error, platform::kSuccess);
     EXPECT_EQ(service->QueryState(&error), platform::kServiceStopped) << spelling;
@@ -72,8 +72,8 @@ TEST_F(ServicesContract, ADeletedServiceGoesWithItsKeyWhenTheLastHandleCloses) {
   env_->InstallService(name);
   auto manager = Manager();
   ASSERT_TRUE(manager);
-  auto first = manager->OpenService(name);
-  auto second = manager->OpenService(name);
+  auto first = manager->Open(name);
+  auto second = manager->Open(name);
   ASSERT_TRUE(first && second);
 
   EXPECT_EQ(first->Delete(), platform::kSuccess);
@@ -83,7 +83,7 @@ TEST_F(ServicesContract, ADeletedServiceGoesWithItsKeyWhenTheLastHandleCloses) {
   EXPECT_TRUE(KeyExists(name));
   {
     WinError error = platform::kErrorInvalidHandle;
-    auto third = manager->OpenService(name, &error);
+    auto third = manager->Open(name, &error);
     ASSERT_TRUE(third) << error;
     EXPECT_EQ(third->QueryState(), platform::kServiceStopped);
   }
@@ -92,7 +92,7 @@ TEST_F(ServicesContract, ADeletedServiceGoesWithItsKeyWhenTheLastHandleCloses) {
 
   EXPECT_FALSE(KeyExists(name));
   WinError error = platform::kSuccess;
-  EXPECT_FALSE(manager->OpenService(name, &error));
+  EXPECT_FALSE(manager->Open(name, &error));
   EXPECT_EQ(error, platform::kErrorServiceDoesNotExist);
 }
 

@@ -232,7 +232,7 @@ TEST(FakeServices, StoppingDependsOnTheStateAndMayTakeAFewQueries) {
     machine.services.SetStopDelay("Svc", c.delay);
     auto manager = machine.services.OpenManager();
     ASSERT_TRUE(manager);
-    auto service = manager->OpenService("svc");
+    auto service = manager->Open("svc");
     ASSERT_TRUE(service);
     EXPECT_EQ(service->Stop(), c.stop) << c.state << "/" << c.delay;
     std::vector<std::uint32_t> seen;
@@ -247,7 +247,7 @@ TEST(FakeServices, ARunningServiceMarkedForDeletionGoesOnceStoppedAndClosed) {
   machine.services.Create("Svc", platform::kServiceRunning);
   machine.registry.CreateKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Svc\\Enum");
   auto manager = machine.services.OpenManager();
-  auto service = manager->OpenService("Svc");
+  auto service = manager->Open("Svc");
   ASSERT_TRUE(service);
   EXPECT_EQ(machine.services.OpenHandleCount(), 2);
   EXPECT_EQ(service->Delete(), platform::kSuccess);
@@ -277,9 +277,9 @@ TEST(FakeServices, FailuresComeWhereTheyWereInjected) {
   machine.faults.Inject(Op::QueryServiceState, "Free", platform::kErrorInvalidHandle);
   auto manager = machine.services.OpenManager();
   platform::WinError error = platform::kSuccess;
-  EXPECT_FALSE(manager->OpenService("LOCKED", &error));
+  EXPECT_FALSE(manager->Open("LOCKED", &error));
   EXPECT_EQ(error, platform::kErrorAccessDenied);
-  auto free = manager->OpenService("Free", &error);
+  auto free = manager->Open("Free", &error);
   ASSERT_TRUE(free);
   EXPECT_EQ(free->Stop(), platform::kErrorAccessDenied);
   EXPECT_EQ(free->Delete(), platform::kErrorAccessDenied);

@@ -99,7 +99,7 @@ class FakeServiceManager final : public platform::ServiceManager {
   FakeServiceManager(const FakeServiceManager&) = delete;
   FakeServiceManager& operator=(const FakeServiceManager&) = delete;
 
-  std::unique_ptr<platform::Service> OpenService(std::string_view name, WinError* error) override {
+  std::unique_ptr<platform::Service> Open(std::string_view name, WinError* error) override {
     owner_.calls_.push_back("OpenService " + std::string(name));
     if (const auto fault = owner_.faults_.Find(Op::OpenService, name)) {
       Report(error, *fault);

@@ -1,9 +1,6 @@
 #include "platform/win32/win32_services.h"
 
 #include <windows.h>
-// <windows.h> makes OpenService a macro for OpenServiceW, which would rename the interface's
-// method in this file only. The system function is called by its wide name below.
-#undef OpenService
 
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
@@ -53,7 +50,7 @@ class Win32ServiceManager final : public platform::ServiceManager {
  public:
   explicit Win32ServiceManager(ServiceHandle handle) : handle_(std::move(handle)) {}
 
-  std::unique_ptr<platform::Service> OpenService(std::string_view name, WinError* error) override {
+  std::unique_ptr<platform::Service> Open(std::string_view name, WinError* error) override {
     if (HoldsNul(name)) {
       Report(error, platform::kErrorInvalidName);
       return nullptr;
