@@ -35,7 +35,8 @@ constexpr std::array kCommands{
     Command{
         "remove",
         "remove NAME... [--residual] [--dry-run] [--json] [--db DIR]\n"
-        "      removes the programs (residues with --residual) as the Clean command does;\n"
+        "      removes the programs as the Clean command does; NAME as scan lists it (an\n"
+        "      installed program's own name, or with --residual a residue's);\n"
         "      --dry-run lists every deletion the gate allows and every refusal, deleting nothing",
         RunRemove},
 };

@@ -22,7 +22,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import seed_expectations as se  # noqa: E402
 import seeded_scan as ss  # noqa: E402
 
-NAME = "Kestrel Browser"
+# As the scan lists the installed program (the window removes rows by this name).
+NAME = "Kestrel Browser 4.2.1"
 FOLDER = "C:\\Program Files\\Kestrel Labs\\Kestrel Browser"
 SERVICE = "KestrelUpdate"
 PROCESS = "kestrel.exe"
@@ -195,7 +196,12 @@ def main():
         try:
             if has_service_key(args.prefix):
                 problems.append("the service %s is still registered" % SERVICE)
-            if "tunebox" not in registry_text(args.prefix).lower():
+            registry = registry_text(args.prefix).lower()
+            for key in ["uninstall\\\\kestrel browser]", "app paths\\\\kestrel.exe]",
+                        "kestrel labs\\\\kestrel browser]"]:
+                if key in registry:
+                    problems.append("the registry still holds %s" % key)
+            if '"displayname"="tunebox player 12.1"' not in registry:
                 problems.append("another program's registry keys went too")
         except OSError as error:
             problems.append(str(error))
