@@ -29,4 +29,11 @@ if(WIN32 AND SV_WINE_RUNS_TESTS AND Python3_Interpreter_FOUND)
                    --bin ${CMAKE_BINARY_DIR}/bin --prefix ${CMAKE_BINARY_DIR}/seeded-prefix
                    --wine-run ${PROJECT_SOURCE_DIR}/scripts/wine-run)
   set_tests_properties(win64.engine.seeded PROPERTIES TIMEOUT 900)
+  # The removal on a freshly seeded prefix of its own: a real service, a running process, a
+  # link into the profile; the dry run first, then the removal.
+  add_test(NAME win64.engine.removal
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/win/seeded_removal.py
+                   --bin ${CMAKE_BINARY_DIR}/bin --prefix ${CMAKE_BINARY_DIR}/removal-prefix
+                   --wine-run ${PROJECT_SOURCE_DIR}/scripts/wine-run)
+  set_tests_properties(win64.engine.removal PROPERTIES TIMEOUT 900)
 endif()

@@ -32,6 +32,13 @@ constexpr std::array kCommands{
             "detail NAME [--json] [--db DIR]\n"
             "      the files and registry items a removal of NAME would touch",
             RunDetail},
+    Command{
+        "remove",
+        "remove NAME... [--residual] [--dry-run] [--json] [--db DIR]\n"
+        "      removes the programs as the Clean command does; NAME as scan lists it (an\n"
+        "      installed program's own name, or with --residual a residue's);\n"
+        "      --dry-run lists every deletion the gate allows and every refusal, deleting nothing",
+        RunRemove},
 };
 
 void PrintUsage(std::ostream& stream) {

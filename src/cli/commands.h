@@ -18,4 +18,7 @@ int RunScan(Context& context, std::span<const std::string> args);
 // detail: what the detail page lists for one program.
 int RunDetail(Context& context, std::span<const std::string> args);
 
+// remove: the removal of named programs, or with --dry-run what it would delete and refuse.
+int RunRemove(Context& context, std::span<const std::string> args);
+
 }  // namespace sv::cli

@@ -7,6 +7,8 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "database/opUninstallFile.h"
+#include "engine/deletion_gate.h"
+#include "engine/run_support.h"
 #include "registry/opUninstallRegistry.h"
 
 namespace sv::engine {
@@ -15,11 +17,7 @@ namespace {
 
 using database::TUFileOp;
 using registry::TURegistryOp;
-
-// Indexes of the software information list.
-constexpr std::size_t kInfoInstallFolder = 6;
-constexpr std::size_t kInfoDesktop = 7;
-constexpr std::size_t kInfoSize = 11;
+using namespace detail;
 
 int ParseIndex(std::string_view text) {
   int value = -1;
@@ -30,32 +28,6 @@ int ParseIndex(std::string_view text) {
 
 std::string CountText(std::int32_t count) {
   return std::to_string(count) + std::string(kScanCountSuffix);
-}
-
-// The database objects of one run, made from the run's paths.
-TUFileOp OpenDatabase(const RunEnvironment& env) {
-  platform::Platform platform = env.platform;
-  return TUFileOp(platform, env.dataPath, env.softPath);
-}
-
-// Runs `body`; the text of what it raised, if anything. A run reports its own failure and must
-// never let one escape into the thread.
-template <typename Body>
-std::optional<std::string> Guarded(Body body) {
-  try {
-    body();
-    return std::nullopt;
-  } catch (const std::exception& failure) {
-    return std::string(failure.what());
-  } catch (...) {
-    return std::string("Unknown error");
-  }
-}
-
-void ReportFailure(WindowControls& window, const std::optional<std::string>& failure) {
-  if (failure) {
-    window.ShowMessageBox(*failure, kErrorCaption, platform::kMbOk | platform::kMbIconError);
-  }
 }
 
 // A relative path that stays below the folder it is appended to: a part that is empty once
@@ -74,81 +46,6 @@ bool IsPathBelowFolder(std::string_view name) {
     if (end == std::string_view::npos) return true;
     start = end + 1;
   }
-}
-
-// Every shell folder the system names, so that no lookup hands one of them out as a program's
-// own: a shortcut named "Programs" in the start menu is the whole programs menu.
-constexpr int kShellFolders[] = {
-    platform::csidl::kDesktop,
-    platform::csidl::kPrograms,
-    platform::csidl::kPersonal,
-    platform::csidl::kFavorites,
-    platform::csidl::kStartup,
-    platform::csidl::kRecent,
-    platform::csidl::kSendTo,
-    platform::csidl::kStartMenu,
-    platform::csidl::kMyMusic,
-    platform::csidl::kMyVideo,
-    platform::csidl::kDesktopDirectory,
-    platform::csidl::kNetHood,
-    platform::csidl::kFonts,
-    platform::csidl::kTemplates,
-    platform::csidl::kCommonStartMenu,
-    platform::csidl::kCommonPrograms,
-    platform::csidl::kCommonStartup,
-    platform::csidl::kCommonDesktopDirectory,
-    platform::csidl::kAppData,
-    platform::csidl::kPrintHood,
-    platform::csidl::kLocalAppData,
-    platform::csidl::kCommonFavorites,
-    platform::csidl::kInternetCache,
-    platform::csidl::kCookies,
-    platform::csidl::kHistory,
-    platform::csidl::kCommonAppData,
-    platform::csidl::kWindows,
-    platform::csidl::kSystem,
-    platform::csidl::kProgramFiles,
-    platform::csidl::kMyPictures,
-    platform::csidl::kProfile,
-    platform::csidl::kSystemX86,
-    platform::csidl::kProgramFilesX86,
-    platform::csidl::kProgramFilesCommon,
-    platform::csidl::kProgramFilesCommonX86,
-    platform::csidl::kCommonTemplates,
-    platform::csidl::kCommonDocuments,
-    platform::csidl::kCommonAdminTools,
-    platform::csidl::kAdminTools,
-    platform::csidl::kCommonMusic,
-    platform::csidl::kCommonPictures,
-    platform::csidl::kCommonVideo,
-    platform::csidl::kResources,
-    platform::csidl::kCdBurnArea,
-};
-
-// A folder that is no program's own: not a full path, a drive or share root, a path with "."
-// or ".." parts, or a folder every program shares (the Windows and system folders, the shell
-// folders). The detail view would list its files as the program's, and the removal delete them.
-bool IsSharedFolder(platform::Platform& platform, std::string_view folder) {
-  if (!IsFullyQualifiedPath(folder)) return true;
-  const std::string_view path = WithoutTrailingBackslashes(folder);
-  // What follows "X:\" or "\\server\share\".
-  std::size_t below = 3;
-  if (path.starts_with("\\\\")) {
-    const std::size_t server = path.find('\\', 2);
-    const std::size_t share = server == path.npos ? path.npos : path.find('\\', server + 1);
-    if (share == path.npos) return true;
-    below = share + 1;
-  }
-  if (path.size() <= below || !IsPathBelowFolder(path.substr(below))) return true;
-  const auto same = [&](const std::string& other) {
-    return !other.empty() && SameTextAscii(path, WithoutTrailingBackslashes(other));
-  };
-  if (same(platform.system.WindowsDirectory()) || same(platform.system.SystemDirectory()))
-    return true;
-  for (const int csidl : kShellFolders) {
-    if (same(platform.system.SpecialFolder(csidl))) return true;
-  }
-  return false;
 }
 
 struct ShortcutFolders {
@@ -215,8 +112,8 @@ void AdvanceGauge(WindowControls& window) {
   window.SetGaugeProgress(window.GaugeProgress() + 1);
 }
 
-int FindShortcuts(platform::Platform& platform, std::string_view names, int kind,
-                  StringList& list) {
+int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
+                  int kind, StringList& list) {
   list.clear();
   const std::string_view trimmed = TrimView(names);
   if (trimmed.empty()) return 0;
@@ -235,10 +132,9 @@ int FindShortcuts(platform::Platform& platform, std::string_view names, int kind
       std::string path = folder;
       if (path.back() != '\\') path += '\\';
       path += name;
-      // Asking for the shell folders costs far more than one look at the path, so only a path
-      // that exists is compared with them.
+      // A name such as "Programs" in the start menu is a shell folder, not a program's own.
       if (platform.files.GetAttributes(path) != platform::kInvalidAttributes &&
-          !IsSharedFolder(platform, path)) {
+          gate.AllowsPath(path)) {
         list.push_back(std::move(path));
       }
     }
@@ -246,7 +142,7 @@ int FindShortcuts(platform::Platform& platform, std::string_view names, int kind
   return static_cast<int>(list.size());
 }
 
-std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code) {
+std::string detail::InstallFolderOf(platform::Platform& platform, std::string_view code) {
   const std::string_view trimmed = TrimView(code);
   // The database always stores a digit and a folder after it; anything else names no folder.
   if (trimmed.size() < 2 || trimmed[0] < '0' || trimmed[0] > '3') return {};
@@ -269,13 +165,28 @@ std::string ResolveInstallFolder(platform::Platform& platform, std::string_view 
       path = platform.system.SystemDirectory() + "\\" + std::string(rest);
       break;
   }
-  // Without the Windows folder the text would be relative to the current drive; and a code
-  // may name a folder every program shares ("2System32").
+  // Without the Windows folder the text would be relative to the current drive.
   if (!IsFullyQualifiedPath(path)) return {};
   const auto attributes = platform.files.GetAttributes(path);
   if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrDirectory))
     return {};
-  return IsSharedFolder(platform, path) ? std::string() : path;
+  return path;
+}
+
+std::string ResolveInstallFolder(platform::Platform& platform, const DeletionGate& gate,
+                                 std::string_view code) {
+  // A code may name a folder every program shares ("2System32").
+  std::string path = InstallFolderOf(platform, code);
+  return !path.empty() && gate.AllowsPath(path) ? path : std::string();
+}
+
+int FindShortcuts(platform::Platform& platform, std::string_view names, int kind,
+                  StringList& list) {
+  return FindShortcuts(platform, DeletionGate(platform), names, kind, list);
+}
+
+std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code) {
+  return ResolveInstallFolder(platform, DeletionGate(platform), code);
 }
 
 void ScanSoftware(const RunEnvironment& env) {
@@ -295,6 +206,7 @@ void ScanSoftware(const RunEnvironment& env) {
   const auto failure = Guarded([&] {
     TUFileOp db = OpenDatabase(env);
     TURegistryOp reg(platform);
+    const DeletionGate gate(platform);
     StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
 
     reg.ListInstalledPrograms(names, keys, false);
@@ -351,8 +263,9 @@ void ScanSoftware(const RunEnvironment& env) {
       if (!residue && db.GetSoftInfo(name, info, locationKeys, valueNames) > 0 &&
           info.size() >= kInfoSize) {
         for (int kind = 1; kind <= 4 && !residue; ++kind) {
-          residue = FindShortcuts(platform, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
-                                  kind, paths) > 0;
+          residue =
+              FindShortcuts(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
+                            kind, paths) > 0;
         }
       }
       for (const std::uint16_t kind : {1, 2, 4}) {
@@ -392,6 +305,8 @@ void GatherDetails(const RunEnvironment& env) {
   const auto failure = Guarded([&] {
     TURegistryOp reg(platform);
     TUFileOp db = OpenDatabase(env);
+    // The view lists what a removal would really delete, so it asks the removal's gate.
+    DeletionGate gate(platform, DeletionGate::Mode::Record);
     StringList items, info, locationKeys, valueNames, found, folders, typeLibraries;
 
     window.ClearRows(ListView::lstvUS2Registry);
@@ -399,10 +314,13 @@ void GatherDetails(const RunEnvironment& env) {
     int fileNumber = 0;
     int registryNumber = 0;
     const auto fileRow = [&](const std::string& path, std::string_view type) {
+      if (!gate.AllowsPath(path)) return;
       window.AddRow(ListView::lstvUS2File,
                     ListRow{std::to_string(++fileNumber), {path, std::string(type)}});
     };
     const auto registryRow = [&](const std::string& path, std::string_view type) {
+      const bool allowed = type == "Value" ? gate.AllowsValueItem(path) : gate.AllowsKey(path);
+      if (!allowed) return;
       window.AddRow(ListView::lstvUS2Registry,
                     ListRow{std::to_string(++registryNumber), {path, std::string(type)}});
     };
@@ -440,7 +358,7 @@ void GatherDetails(const RunEnvironment& env) {
     window.SetGaugeProgress(60);
     if (infoCount > 0 && info.size() >= kInfoSize) {
       for (int kind = 1; kind <= 4; ++kind) {
-        FindShortcuts(platform, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
+        FindShortcuts(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
                       found);
         for (const std::string& path : found)
           fileRow(path, "Shortcut");
@@ -464,13 +382,13 @@ void GatherDetails(const RunEnvironment& env) {
         reg.CollectFoldersFromValues(locationKeys, valueNames, folders);
         // A blank code names no folder.
         if (folders.empty() && !TrimView(info[kInfoInstallFolder]).empty()) {
-          std::string folder = ResolveInstallFolder(platform, info[kInfoInstallFolder]);
+          std::string folder = ResolveInstallFolder(platform, gate, info[kInfoInstallFolder]);
           if (!folder.empty()) folders.push_back(std::move(folder));
         }
+        // A location value may name a file at a drive root or in a shared folder; such a
+        // folder is no program's own and drives no search.
+        gate.KeepAllowedFolders(folders);
         for (const std::string& folder : folders) {
-          // A location value may name a file at a drive root or in a shared folder; none of
-          // that folder's files are the program's.
-          if (IsSharedFolder(platform, folder)) continue;
           std::string prefix = folder;
           if (prefix.empty() || prefix.back() != '\\') prefix += '\\';
           // The folder's own files only; its sub-folders are not entered.
@@ -508,9 +426,10 @@ void RunMode(const RunEnvironment& env, std::uint16_t mode) {
       GatherDetails(env);
       break;
     case kModeCleanChecked:
+      CleanChecked(env);
+      break;
     case kModeCleanShown:
-      // The removal runs are not part of this build; refuse rather than scan instead.
-      ReportFailure(env.window, std::string("Removal is not available in this build."));
+      CleanShownSoftware(env);
       break;
     default:
       ScanSoftware(env);

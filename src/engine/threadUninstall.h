@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -51,13 +52,54 @@ void GatherDetails(const RunEnvironment& env);
 // The run of a mode: 1 details, 2 and 3 the removals, anything else the scan. Never throws.
 void RunMode(const RunEnvironment& env, std::uint16_t mode);
 
+class DeletionGate;
+
 // The shortcuts (files or program-group folders) named in the comma list `names` that exist in
 // the user's and all users' folder of one kind: 1 desktop, 2 programs menu, 3 startup folder,
-// 4 start menu. The count of paths put into `list`.
-int FindShortcuts(platform::Platform& platform, std::string_view names, int kind, StringList& list);
+// 4 start menu. The count of paths put into `list`. Only paths the gate would let a removal
+// delete are given.
+int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
+                  int kind, StringList& list);
 // The folder an install folder code names ("1Acme\Writer": Program Files\Acme\Writer; 0 the
-// C: root, 2 the Windows folder, 3 the system folder) when it exists; else empty.
+// C: root, 2 the Windows folder, 3 the system folder) when it exists and the gate allows it;
+// else empty.
+[[nodiscard]] std::string ResolveInstallFolder(platform::Platform& platform,
+                                               const DeletionGate& gate, std::string_view code);
+// The same with a gate of their own, for callers that make one lookup.
+int FindShortcuts(platform::Platform& platform, std::string_view names, int kind, StringList& list);
 [[nodiscard]] std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code);
+
+// Mode 2: removes the ticked supported rows of lstvNList and the ticked rows of lstvRList.
+void CleanChecked(const RunEnvironment& env);
+// Mode 3: removes the program shown on the detail page (labUS1Soft, labUS1Type).
+void CleanShownSoftware(const RunEnvironment& env);
+
+// Residual flags of RemoveSoftware.
+inline constexpr std::uint16_t kInstalledProgram = 0;  // its Uninstall entry and traces go too
+inline constexpr std::uint16_t kResidue = 1;
+
+// Removes one database software completely: services, processes, its items, its folders and
+// what points into them, its Installer registration, shortcuts, and for an installed program
+// its traces and Uninstall entry. Every deletion passes `gate`. With `showProgress` each step
+// is written to panCleanHint.
+void RemoveSoftware(const RunEnvironment& env, DeletionGate& gate, std::string_view name,
+                    std::uint16_t residual, bool showProgress);
+
+// Stops and deletes a service: 1 done, -1 the service manager could not be opened, -2 the
+// service could not be opened. Waits a few seconds at most for the service to stop.
+int RemoveService(platform::Platform& platform, std::string_view name);
+// Whether a running process's executable name, or its file-name part, is `name` (ASCII case
+// ignored).
+[[nodiscard]] bool IsProcessRunning(platform::Platform& platform, std::string_view name);
+// Ends every process matching `name` (as IsProcessRunning), pausing one second after each
+// attempt so it lets go of its files. `mayEnd`, when given, decides for each match.
+void EndProcessByName(platform::Platform& platform, std::string_view name,
+                      const std::function<bool(const platform::ProcessEntry&)>& mayEnd = {});
+// Deletes the folder with everything in it, depth first, clearing attributes; a junction or
+// symbolic link is removed as a link and never followed. True when the folder is gone.
+bool DeleteDirTree(platform::Platform& platform, std::string_view folder);
+// True when the folder holds nothing (also when it cannot be listed).
+[[nodiscard]] bool IsDirEmpty(platform::Platform& platform, std::string_view folder);
 
 // The worker: starts its run on construction and lets it run on when destroyed, so the window
 // keeps no reference and never waits; the console front end and the tests call WaitFor.

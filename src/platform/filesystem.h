@@ -96,6 +96,18 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<FileSearch> FindFirst(std::string_view pattern,
                                                               WinError* error = nullptr) = 0;
 
+  // The path as the system reads it: GetFullPathName (slashes, "." and "..", trailing dots
+  // and blanks) followed by GetLongPathName for the longest part that exists, so 8.3 short
+  // names are expanded and existing parts carry their stored spelling. Empty for a path that
+  // is not fully qualified or that the system refuses.
+  // As the system does it: only parts shaped like 8.3 names take the stored spelling (a longer
+  // name keeps the letter case it was given); a part followed by a backslash loses one
+  // trailing dot, the last part all its dots and blanks; a trailing backslash stays; the drive
+  // letter keeps its case. "\\?\X:\..." is read as "X:\...". A relative path is refused with
+  // kErrorBadPathName, a NUL with kErrorInvalidName.
+  [[nodiscard]] virtual std::optional<std::string> ResolvePath(std::string_view path,
+                                                               WinError* error = nullptr) = 0;
+
   // kInvalidAttributes when nothing exists at `path`.
   [[nodiscard]] virtual FileAttributes GetAttributes(std::string_view path,
                                                      WinError* error = nullptr) = 0;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "platform/filesystem.h"
+#include "platform/processes.h"
 #include "platform/registry.h"
+#include "platform/services.h"
 #include "platform/system.h"
 
 namespace sv::platform {
@@ -12,6 +14,8 @@ struct Platform {
   FileSystem& files;
   System& system;
   Messages& messages;
+  Services& services;
+  Processes& processes;
 };
 
 }  // namespace sv::platform

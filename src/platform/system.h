@@ -91,6 +91,9 @@ class System {
   // Whether the program runs as a 64-bit build: then the registry shows it the 64-bit view,
   // and the 32-bit programs of the machine are registered under WOW6432Node.
   [[nodiscard]] virtual bool Is64BitBuild() = 0;
+
+  // The calling thread waits this long.
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
 };
 
 // Message box styles and answers, with the system's numbers.

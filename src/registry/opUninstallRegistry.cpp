@@ -829,18 +829,24 @@ bool TURegistryOp::DeleteUninstallEntry(std::string_view displayName) {
   return DeleteRegistryItem(key, kItemKey);
 }
 
-bool TURegistryOp::DeleteServiceKeys(std::string_view serviceName) {
+int TURegistryOp::FindServiceKeys(std::string_view serviceName, StringList& keys) {
+  keys.clear();
   // A blank name would address the service locations themselves, one with a backslash
   // another service's sub-key; no service is named like that.
-  if (!IsSingleKeyName(serviceName)) return false;
-  bool existed = false;
+  if (!IsSingleKeyName(serviceName)) return 0;
   for (std::string_view location : kServiceLocations) {
     const std::string path = Join(location, serviceName);
-    if (!KeyExists(Hive::LocalMachine, path)) continue;
-    existed = true;
-    DeleteKeyTree(Hive::LocalMachine, path);
+    if (KeyExists(Hive::LocalMachine, path)) keys.push_back(FullKeyPath(Hive::LocalMachine, path));
   }
-  return existed;
+  return static_cast<int>(keys.size());
+}
+
+bool TURegistryOp::DeleteServiceKeys(std::string_view serviceName) {
+  StringList keys;
+  FindServiceKeys(serviceName, keys);
+  for (const std::string& key : keys)
+    DeleteKeyTree(Hive::LocalMachine, std::string(KeyPathOf(key)));
+  return !keys.empty();
 }
 
 int TURegistryOp::CollectFoldersFromValues(const StringList& keys, const StringList& valueNames,

@@ -131,6 +131,8 @@ class TURegistryOp {
   int FindProgramTraces(std::string_view displayName, StringList& traces);
   bool DeleteUninstallEntry(std::string_view displayName);
   bool DeleteServiceKeys(std::string_view serviceName);
+  // The service's keys in the three control sets that exist, as full key paths.
+  int FindServiceKeys(std::string_view serviceName, StringList& keys);
   int CollectFoldersFromValues(const StringList& keys, const StringList& valueNames,
                                StringList& folders);
   // The values of system list `listNumber` (1 to 7) whose names are one of the folders or

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -17,6 +19,12 @@ enum class VersionFixture {
   WithTranslation,
   // A string table 040904B0 with FileVersion "2.0.0.1" but no "VarFileInfo" block.
   WithoutTranslation,
+};
+
+// A process a test started through its environment.
+struct StartedProcess {
+  std::uint32_t processId = 0;
+  std::string exeFile;  // as the snapshot reports it
 };
 
 class ContractEnvironment {
@@ -34,6 +42,19 @@ class ContractEnvironment {
   virtual void PutVersionedFile(const std::string& path, VersionFixture fixture) = 0;
   // Places a program with two icons (resource ids 1 and 2, in that order) at `path`.
   virtual void PutIconFile(const std::string& path) = 0;
+  // A name that no other test run uses, for what is machine-wide (services).
+  [[nodiscard]] virtual std::string UniqueName() = 0;
+  // Installs a stopped service of this name (own process, started on demand) whose program
+  // exists; it is removed after the test if it is still there.
+  virtual void InstallService(const std::string& name) = 0;
+  // Starts a program that waits for a minute or two; it is ended after the test if it still
+  // runs.
+  [[nodiscard]] virtual StartedProcess StartWaitingProcess() = 0;
+  // Waits (a few seconds at most) until a process this environment started has ended;
+  // whether it has.
+  [[nodiscard]] virtual bool WaitForExit(std::uint32_t processId) = 0;
+  // GetShortPathName of an existing path; empty where the backend has no 8.3 names.
+  [[nodiscard]] virtual std::optional<std::string> ShortPath(const std::string& path) = 0;
 };
 
 [[nodiscard]] std::unique_ptr<ContractEnvironment> MakeContractEnvironment();
@@ -47,6 +68,8 @@ class PlatformContract : public ::testing::Test {
   platform::Registry& Registry() { return env_->Platform().registry; }
   platform::FileSystem& Files() { return env_->Platform().files; }
   platform::System& System() { return env_->Platform().system; }
+  platform::Services& Services() { return env_->Platform().services; }
+  platform::Processes& Processes() { return env_->Platform().processes; }
 
   std::unique_ptr<ContractEnvironment> env_;
 };

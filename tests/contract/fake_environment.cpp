@@ -40,6 +40,24 @@ class FakeEnvironment final : public ContractEnvironment {
     machine_.files.PutIcons(path, 2);
   }
 
+  std::string UniqueName() override { return "SvContract"; }
+
+  void InstallService(const std::string& name) override {
+    machine_.services.Create(name, platform::kServiceStopped, machine_.system.executablePath);
+  }
+
+  StartedProcess StartWaitingProcess() override {
+    const std::string exeFile = "sv-demo-app.exe";
+    return {machine_.processes.Start(exeFile), exeFile};
+  }
+
+  bool WaitForExit(std::uint32_t processId) override {
+    return !machine_.processes.IsRunning(processId);
+  }
+
+  // The fake has no 8.3 names.
+  std::optional<std::string> ShortPath(const std::string&) override { return std::nullopt; }
+
  private:
   fake::FakeMachine machine_{fake::FakeMachine::Layout::Standard};
 };

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "contract/contract_environment.h"
 
 namespace sv::testing {
@@ -8,6 +9,7 @@ namespace {
 
 using platform::Disposition;
 using platform::FileAccess;
+using platform::WinError;
 
 class FileSystemContract : public PlatformContract {
  protected:
@@ -297,6 +299,79 @@ TEST_F(FileSystemContract, VersionResourcesAreReadAndQueried) {
   EXPECT_FALSE(Files().ReadVersionResource(Path("missing.exe")));
 }
 
+// What ResolvePath gives is what GetFullPathName and then GetLongPathName make of a path:
+// Wine's answers, which the fake follows.
+TEST_F(FileSystemContract, ResolvedPathsAreFullAndSpelledAsStoredWhereTheyExist) {
+  Dir("Head");
+  Dir("Head\\Long Folder Name");
+  Put("Head\\File.TXT");
+  struct Case {
+    const char* given;     // below the scratch folder
+    const char* resolved;  // below the scratch folder
+  } const cases[] = {
+      {"head\\file.txt", "Head\\File.TXT"},
+      {"HEAD/./gone/../FILE.TXT", "Head\\File.TXT"},
+      // Trailing dots of a folder, dots and blanks of the last part.
+      {"head.\\file.txt. ", "Head\\File.TXT"},
+      {"head\\ ", "Head\\"},
+      {"head\\", "Head\\"},
+      // A missing tail keeps its spelling; the head that exists takes the stored one.
+      {"head\\missing\\Deeper", "Head\\missing\\Deeper"},
+      {"head\\missing\\tail.\\", "Head\\missing\\tail\\"},
+      {"head\\file.txt\\inner", "Head\\File.TXT\\inner"},
+      // GetLongPathName looks up only names that could be 8.3 names: a longer one keeps the
+      // spelling it was given, existing or not.
+      {"head\\LONG FOLDER NAME\\x", "Head\\LONG FOLDER NAME\\x"},
+  };
+  for (const Case& c : cases) {
+    WinError error = platform::kErrorInvalidHandle;
+    EXPECT_EQ(Files().ResolvePath(Path(c.given), &error), Path(c.resolved)) << c.given;
+    EXPECT_EQ(error, platform::kSuccess) << c.given;
+  }
+  // The device prefix names the same place.
+  EXPECT_EQ(Files().ResolvePath("\\\\?\\" + Path("head\\file.txt")), Path("Head\\File.TXT"));
+}
+
+TEST_F(FileSystemContract, ResolvingKeepsTheDriveAsGivenAndNeverClimbsAboveIt) {
+  const std::string drive = env_->ScratchFolder().substr(0, 1);
+  const std::string lower = LowerAscii(drive);
+  EXPECT_EQ(Files().ResolvePath(drive + ":\\"), drive + ":\\");
+  EXPECT_EQ(Files().ResolvePath(lower + ":\\..\\.."), lower + ":\\");
+  EXPECT_EQ(Files().ResolvePath(lower + ":/"), lower + ":\\");
+}
+
+TEST_F(FileSystemContract, ResolvingRefusesRelativePathsAndNuls) {
+  using namespace std::string_literals;
+  const struct {
+    std::string given;
+    WinError error;
+  } cases[] = {
+      {"relative\\path", platform::kErrorBadPathName},
+      {"C:", platform::kErrorBadPathName},
+      {"C:relative", platform::kErrorBadPathName},
+      {"\\rooted", platform::kErrorBadPathName},
+      {"", platform::kErrorBadPathName},
+      {Path("x") + "\0\\y"s, platform::kErrorInvalidName},
+  };
+  for (const auto& c : cases) {
+    WinError error = platform::kSuccess;
+    EXPECT_FALSE(Files().ResolvePath(c.given, &error)) << c.given;
+    EXPECT_EQ(error, c.error) << c.given;
+  }
+}
+
+// Only the Windows backend has 8.3 names; the fake has none to expand.
+TEST_F(FileSystemContract, ShortNamesAreExpanded) {
+  Dir("Long Folder Name");
+  Put("Long Folder Name\\Some File.txt");
+  const auto shortPath = env_->ShortPath(Path("Long Folder Name\\Some File.txt"));
+  if (!shortPath) GTEST_SKIP() << env_->Backend() << " has no 8.3 names";
+  ASSERT_NE(*shortPath, Path("Long Folder Name\\Some File.txt"));
+  EXPECT_EQ(Files().ResolvePath(*shortPath), Path("Long Folder Name\\Some File.txt"));
+  const std::string shortFolder = shortPath->substr(0, shortPath->rfind('\\'));
+  EXPECT_EQ(Files().ResolvePath(shortFolder + "\\missing\\x"),
+            Path("Long Folder Name\\missing\\x"));
+}
 
 // A path with a NUL inside would reach Windows cut short, naming a parent of the one meant: it
 // is refused, and the shorter path stays untouched.

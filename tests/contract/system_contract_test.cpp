@@ -88,5 +88,15 @@ TEST_F(SystemContract, LocalTimeIsACalendarDateAndTheZoneOffsetIsWholeMinutes) {
   EXPECT_LE(std::abs(offset / minute), 14 * 60);
 }
 
+// The clock moves on while the caller sleeps (the fake's clock moves by the time asked).
+TEST_F(SystemContract, SleepingLetsTheClockMoveOn) {
+  const auto before = SystemTimeToFileTime(System().LocalTimeNow());
+  System().Sleep(0);
+  System().Sleep(50);
+  const auto after = SystemTimeToFileTime(System().LocalTimeNow());
+  ASSERT_TRUE(before && after);
+  EXPECT_GT(after->ticks, before->ticks);
+}
+
 }  // namespace
 }  // namespace sv::testing

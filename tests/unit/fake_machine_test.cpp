@@ -1,8 +1,11 @@
 // What the fake machine does beyond the shared platform contract: failures on request, the
-// standard layout, and its handling of paths and version blocks.
+// standard layout, directory links, services and processes as tests drive them, and its
+// handling of paths and version blocks.
 #include "platform/fake/fake_machine.h"
 
 #include <gtest/gtest.h>
+
+#include "common/text.h"
 
 #include "platform/fake/fake_paths.h"
 #include "platform/fake/version_resource.h"
@@ -78,6 +81,293 @@ TEST(FakeFileSystem, SeedingMakesMissingFoldersButNeverGoesThroughAFile) {
   EXPECT_EQ(machine.files.GetAttributes("C:\\deep\\er\\file.txt\\inner.txt"),
             platform::kInvalidAttributes);
   EXPECT_NE(machine.files.GetAttributes("C:\\deep\\er") & platform::kAttrDirectory, 0u);
+}
+
+TEST(FakeFileSystem, DirectoryLinksLookLikeJunctionsAndLeadToTheirTarget) {
+  FakeMachine machine;
+  machine.files.PutFile("C:\\Target\\a.txt", "x");
+  machine.files.PutDirectory("C:\\Target\\sub");
+  machine.files.PutDirectoryLink("C:\\Folder\\Link", "C:\\Target");
+  constexpr platform::FileAttributes kJunction = 0x410;
+  EXPECT_EQ(machine.files.GetAttributes("C:\\folder\\link"), kJunction);
+  auto entry = machine.files.FindFirst("C:\\Folder\\L*");
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->Current().name, "Link");
+  EXPECT_EQ(entry->Current().attributes, kJunction);
+
+  std::vector<std::string> names;
+  for (auto search = machine.files.FindFirst("C:\\Folder\\Link\\*.*");
+       search && names.size() < 9;) {
+    names.push_back(search->Current().name);
+    if (!search->Next()) break;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a.txt", "sub"}));
+  EXPECT_EQ(platform::ReadWholeFile(machine.files, "C:\\Folder\\Link\\a.txt"), "x");
+  EXPECT_EQ(machine.files.MakeDir("C:\\Folder\\Link\\new"), platform::kSuccess);
+  EXPECT_NE(machine.files.GetAttributes("C:\\Target\\new"), platform::kInvalidAttributes);
+  // Setting attributes leaves it a link.
+  ASSERT_EQ(machine.files.SetAttributes("C:\\Folder\\Link", platform::kAttrHidden),
+            platform::kSuccess);
+  EXPECT_EQ(machine.files.GetAttributes("C:\\Folder\\Link"), kJunction | platform::kAttrHidden);
+  // The long-name lookup walks through it but keeps the link's own name.
+  EXPECT_EQ(machine.files.ResolvePath("C:\\FOLDER\\LINK\\A.TXT"), "C:\\Folder\\Link\\a.txt");
+}
+
+TEST(FakeFileSystem, RemovingALinkLeavesItsTargetAlone) {
+  FakeMachine machine;
+  machine.files.PutFile("C:\\Target\\a.txt", "x");
+  machine.files.PutDirectoryLink("C:\\Link", "C:\\Target");
+  EXPECT_EQ(machine.files.RemoveFile("C:\\Link"), platform::kErrorAccessDenied);
+  EXPECT_EQ(machine.files.RemoveDir("C:\\Link\\a.txt"), platform::kErrorDirectory);
+  EXPECT_EQ(machine.files.RemoveDir("C:\\Link"), platform::kSuccess);
+  EXPECT_EQ(machine.files.GetAttributes("C:\\Link"), platform::kInvalidAttributes);
+  EXPECT_EQ(platform::ReadWholeFile(machine.files, "C:\\Target\\a.txt"), "x");
+}
+
+TEST(FakeFileSystem, LinksToNothingOrInCirclesLeadNowhere) {
+  FakeMachine machine;
+  machine.files.PutDirectoryLink("C:\\Dangling", "C:\\Nowhere");
+  machine.files.PutDirectoryLink("C:\\A", "C:\\B");
+  machine.files.PutDirectoryLink("C:\\B", "C:\\A");
+  for (const char* link : {"C:\\Dangling", "C:\\A"}) {
+    EXPECT_EQ(machine.files.GetAttributes(link), 0x410u) << link;
+    platform::WinError error = platform::kSuccess;
+    EXPECT_FALSE(machine.files.FindFirst(std::string(link) + "\\*", &error)) << link;
+    EXPECT_EQ(error, platform::kErrorPathNotFound) << link;
+    EXPECT_EQ(machine.files.RemoveDir(link), platform::kSuccess) << link;
+  }
+  // A link is never made over what exists, and seeding through a dangling one makes nothing.
+  machine.files.PutFile("C:\\file.txt", "x");
+  machine.files.PutDirectoryLink("C:\\file.txt", "C:\\Target");
+  EXPECT_EQ(machine.files.GetAttributes("C:\\file.txt") & platform::kAttrReparsePoint, 0u);
+  machine.files.PutDirectoryLink("C:\\Lost", "C:\\Nowhere");
+  machine.files.PutFile("C:\\Lost\\inside.txt", "x");
+  EXPECT_EQ(machine.files.GetAttributes("C:\\Nowhere"), platform::kInvalidAttributes);
+}
+
+// Which names take their stored spelling: those that could be 8.3 names, as the system's
+// long-name lookup has it.
+TEST(FakeFileSystem, ResolvingSpellsOnlyShortNameShapesAsStored) {
+  struct Case {
+    const char* stored;
+    bool asStored;
+  } const cases[] = {
+      {"abcdefgh", true},    {"abcdefgh.txt", true}, {"a b", true},      {"x.y", true},
+      {"abcdefghi", false},  {"abc.text", false},    {"a.b.c", false},   {"x+y", false},
+      {"with blank", false}, {"a .b", false},        {".hidden", false}, {"Caf\xC3\xA9", false},
+  };
+  for (const Case& c : cases) {
+    FakeMachine machine;
+    const std::string stored = std::string("C:\\") + c.stored;
+    machine.files.PutDirectory(stored);
+    const std::string given = UpperAscii(stored);
+    EXPECT_EQ(machine.files.ResolvePath(given + "\\missing"),
+              (c.asStored ? stored : given) + "\\missing")
+        << c.stored;
+  }
+}
+
+TEST(FakeFileSystem, ResolvingLeavesDrivesThatAreNotThereAndRefusesNetworkPaths) {
+  FakeMachine machine;
+  EXPECT_EQ(machine.files.ResolvePath("q:\\Some\\.\\Where. "), "q:\\Some\\Where");
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(machine.files.ResolvePath("\\\\server\\share\\x", &error));
+  EXPECT_EQ(error, platform::kErrorBadNetPath);
+  machine.faults.Inject(Op::ResolvePath, "C:\\x", platform::kErrorAccessDenied);
+  EXPECT_FALSE(machine.files.ResolvePath("c:\\X", &error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+}
+
+TEST(FakeServices, CreatingAServiceMakesItsKeyAndNamesCompareWithoutCase) {
+  FakeMachine machine;
+  machine.services.Create("Acme Updater", platform::kServiceRunning, "C:\\Acme\\upd.exe");
+  EXPECT_TRUE(machine.services.Exists("ACME UPDATER"));
+  EXPECT_EQ(machine.services.State("acme updater"), platform::kServiceRunning);
+  EXPECT_FALSE(machine.services.State("Other"));
+  auto key = machine.registry.OpenKey(
+      Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Acme Updater", KeyAccess::Read);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->QueryValue("ImagePath"),
+            (platform::RegValue{platform::kRegExpandSz, "C:\\Acme\\upd.exe"}));
+  EXPECT_EQ(key->QueryValue("Start"), platform::DwordValue(3));
+  // A name that would put the key elsewhere is no service name.
+  machine.services.Create("..\\Evil");
+  EXPECT_FALSE(machine.services.Exists("..\\Evil"));
+  EXPECT_TRUE(machine.registry.OpenKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services",
+                                       KeyAccess::Read));
+  EXPECT_FALSE(machine.registry.OpenKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Evil",
+                                        KeyAccess::Read));
+}
+
+TEST(FakeServices, StoppingDependsOnTheStateAndMayTakeAFewQueries) {
+  struct Case {
+    std::uint32_t state;
+    int delay;
+    platform::WinError stop;
+    std::vector<std::uint32_t> queries;  // what the following status queries report
+  } const cases[] = {
+      {platform::kServiceRunning, 0, platform::kSuccess, {platform::kServiceStopped}},
+      {platform::kServiceRunning,
+       2,
+       platform::kSuccess,
+       {platform::kServiceStopPending, platform::kServiceStopPending, platform::kServiceStopped}},
+      {platform::kServiceRunning,
+       -1,
+       platform::kSuccess,
+       {platform::kServiceStopPending, platform::kServiceStopPending,
+        platform::kServiceStopPending}},
+      {platform::kServiceStopped, 0, platform::kErrorServiceNotActive, {platform::kServiceStopped}},
+      {platform::kServiceStartPending,
+       0,
+       platform::kErrorServiceCannotAcceptCtrl,
+       {platform::kServiceStartPending}},
+      {platform::kServiceStopPending,
+       0,
+       platform::kErrorServiceCannotAcceptCtrl,
+       {platform::kServiceStopPending}},
+  };
+  for (const Case& c : cases) {
+    FakeMachine machine;
+    machine.services.Create("Svc", c.state);
+    machine.services.SetStopDelay("Svc", c.delay);
+    auto manager = machine.services.OpenManager();
+    ASSERT_TRUE(manager);
+    auto service = manager->Open("svc");
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->Stop(), c.stop) << c.state << "/" << c.delay;
+    std::vector<std::uint32_t> seen;
+    for (std::size_t i = 0; i < c.queries.size(); ++i)
+      seen.push_back(service->QueryState().value_or(0));
+    EXPECT_EQ(seen, c.queries) << c.state << "/" << c.delay;
+  }
+}
+
+TEST(FakeServices, ARunningServiceMarkedForDeletionGoesOnceStoppedAndClosed) {
+  FakeMachine machine;
+  machine.services.Create("Svc", platform::kServiceRunning);
+  machine.registry.CreateKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Svc\\Enum");
+  auto manager = machine.services.OpenManager();
+  auto service = manager->Open("Svc");
+  ASSERT_TRUE(service);
+  EXPECT_EQ(machine.services.OpenHandleCount(), 2);
+  EXPECT_EQ(service->Delete(), platform::kSuccess);
+  EXPECT_TRUE(machine.services.MarkedForDelete("Svc"));
+  service.reset();
+  EXPECT_TRUE(machine.services.Exists("Svc"));  // still running
+  machine.services.SetState("Svc", platform::kServiceStopped);
+  EXPECT_FALSE(machine.services.Exists("Svc"));
+  EXPECT_FALSE(machine.registry.OpenKey(
+      Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Svc", KeyAccess::Read));
+  EXPECT_TRUE(machine.registry.OpenKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services",
+                                       KeyAccess::Read));
+  EXPECT_EQ(machine.services.OpenHandleCount(), 1);
+  manager.reset();
+  EXPECT_EQ(machine.services.OpenHandleCount(), 0);
+  EXPECT_EQ(machine.services.Calls(),
+            (std::vector<std::string>{"OpenManager", "OpenService Svc", "Delete Svc"}));
+}
+
+TEST(FakeServices, FailuresComeWhereTheyWereInjected) {
+  FakeMachine machine;
+  machine.services.Create("Locked", platform::kServiceRunning);
+  machine.services.Create("Free", platform::kServiceRunning);
+  machine.faults.Inject(Op::OpenService, "locked", platform::kErrorAccessDenied);
+  machine.faults.Inject(Op::StopService, "Free", platform::kErrorAccessDenied);
+  machine.faults.Inject(Op::DeleteService, "Free", platform::kErrorAccessDenied);
+  machine.faults.Inject(Op::QueryServiceState, "Free", platform::kErrorInvalidHandle);
+  auto manager = machine.services.OpenManager();
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(manager->Open("LOCKED", &error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+  auto free = manager->Open("Free", &error);
+  ASSERT_TRUE(free);
+  EXPECT_EQ(free->Stop(), platform::kErrorAccessDenied);
+  EXPECT_EQ(free->Delete(), platform::kErrorAccessDenied);
+  EXPECT_FALSE(free->QueryState(&error));
+  EXPECT_EQ(error, platform::kErrorInvalidHandle);
+  EXPECT_EQ(machine.services.State("Free"), platform::kServiceRunning);
+  EXPECT_FALSE(machine.services.MarkedForDelete("Free"));
+  machine.faults.Inject(Op::OpenServiceManager, "*", platform::kErrorAccessDenied);
+  EXPECT_FALSE(machine.services.OpenManager(&error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+}
+
+TEST(FakeProcesses, EndingAProcessReleasesTheFilesItHeld) {
+  FakeMachine machine;
+  machine.files.PutFile("C:\\App\\app.dll", "x");
+  std::vector<std::unique_ptr<platform::File>> held;
+  held.push_back(machine.files.OpenFile("C:\\App\\app.dll", platform::FileAccess::Read,
+                                        platform::kShareRead, platform::Disposition::OpenExisting));
+  ASSERT_TRUE(held.back());
+  const std::uint32_t app = machine.processes.Start("APP.EXE", std::move(held));
+  EXPECT_EQ(machine.files.RemoveFile("C:\\App\\app.dll"), platform::kErrorSharingViolation);
+  auto process = machine.processes.OpenForTerminate(app);
+  ASSERT_TRUE(process);
+  EXPECT_EQ(machine.processes.OpenHandleCount(), 1);
+  EXPECT_EQ(process->Terminate(3), platform::kSuccess);
+  EXPECT_FALSE(machine.processes.IsRunning(app));
+  EXPECT_EQ(machine.files.RemoveFile("C:\\App\\app.dll"), platform::kSuccess);
+  // Windows refuses to end it twice.
+  EXPECT_EQ(process->Terminate(4), platform::kErrorAccessDenied);
+  EXPECT_EQ(machine.processes.EndedProcesses(),
+            (std::vector<FakeProcesses::Ended>{{app, "APP.EXE", 3, true}}));
+}
+
+TEST(FakeProcesses, TheSnapshotListsTheProgramAmongTheOthersByNumber) {
+  FakeMachine machine;
+  machine.processes.currentProcessId = 0x204;
+  const std::uint32_t first = machine.processes.Start("first.exe");
+  const std::uint32_t second = machine.processes.Start("second.exe");
+  EXPECT_NE(second, 0x204u);
+  EXPECT_EQ(machine.processes.Snapshot(),
+            (std::vector<platform::ProcessEntry>{
+                {first, "first.exe"}, {0x204, "Sorvane.exe"}, {second, "second.exe"}}));
+  EXPECT_TRUE(machine.processes.Exit(first, 0));
+  EXPECT_FALSE(machine.processes.Exit(first, 0));
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(machine.processes.OpenForTerminate(first, &error));
+  EXPECT_EQ(error, platform::kErrorInvalidParameter);
+  // Ending the program itself is recorded, so a test can catch a removal that tries.
+  auto self = machine.processes.OpenForTerminate(machine.processes.CurrentProcessId());
+  ASSERT_TRUE(self);
+  EXPECT_EQ(self->Terminate(1), platform::kSuccess);
+  EXPECT_EQ(machine.processes.Snapshot(),
+            (std::vector<platform::ProcessEntry>{{second, "second.exe"}}));
+  EXPECT_EQ(machine.processes.EndedProcesses().back(),
+            (FakeProcesses::Ended{0x204, "Sorvane.exe", 1, true}));
+}
+
+TEST(FakeProcesses, FailuresComeWhereTheyWereInjected) {
+  FakeMachine machine;
+  const std::uint32_t guarded = machine.processes.Start("guarded.exe");
+  const std::uint32_t sturdy = machine.processes.Start("sturdy.exe");
+  machine.faults.Inject(Op::OpenProcess, "GUARDED.EXE", platform::kErrorAccessDenied);
+  machine.faults.Inject(Op::TerminateProcess, "sturdy.exe", platform::kErrorAccessDenied);
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(machine.processes.OpenForTerminate(guarded, &error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+  auto process = machine.processes.OpenForTerminate(sturdy);
+  ASSERT_TRUE(process);
+  EXPECT_EQ(process->Terminate(1), platform::kErrorAccessDenied);
+  EXPECT_TRUE(machine.processes.IsRunning(sturdy));
+  machine.faults.Inject(Op::ProcessSnapshot, "*", platform::kErrorAccessDenied);
+  EXPECT_FALSE(machine.processes.Snapshot(&error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+}
+
+TEST(FakeSystem, SleepingAdvancesTheClockAndLetsTheWorldMoveOn) {
+  FakeMachine machine;
+  const std::uint32_t app = machine.processes.Start("app.exe");
+  machine.system.onSleep = [&](std::uint32_t) {
+    if (machine.system.sleptMilliseconds >= 300) machine.processes.Exit(app);
+  };
+  const FileTime start = machine.clock.UtcNow();
+  while (machine.processes.IsRunning(app) && machine.system.sleeps.size() < 10)
+    machine.system.Sleep(100);
+  machine.system.Sleep(0);
+  EXPECT_EQ(machine.system.sleeps, (std::vector<std::uint32_t>{100, 100, 100, 0}));
+  EXPECT_EQ(machine.system.sleptMilliseconds, 300u);
+  EXPECT_EQ(machine.clock.UtcNow().ticks - start.ticks, 300u * 10'000u);
 }
 
 TEST(FakeSystem, LocalTimeConversionStaysInsideTheRangeOfFileTimes) {

@@ -759,7 +759,7 @@ TEST_F(EngineTest, TheWorkerRunsItsModeAndEnds) {
   EXPECT_EQ(window.CurrentPage(), Page::pgDetail);
 }
 
-TEST_F(EngineTest, RemovalModesRefuseInsteadOfScanning) {
+TEST_F(EngineTest, RemovalModesRunTheRemovalsNotAScan) {
   PutNames({"Zeta"});
   PutProgram("a1", "Zeta 1");
   for (const std::uint16_t mode : {kModeCleanChecked, kModeCleanShown}) {
@@ -767,7 +767,8 @@ TEST_F(EngineTest, RemovalModesRefuseInsteadOfScanning) {
     TUninstallThread(RunEnvironment{platform, fresh, small, big, {}, {}}, mode).WaitFor();
     EXPECT_TRUE(fresh.Rows(ListView::lstvNList).empty());
     ASSERT_EQ(fresh.Messages().size(), 1u);
-    EXPECT_EQ(fresh.Messages()[0].caption, "Error");
+    EXPECT_EQ(fresh.Messages()[0].text, "Cleaning completed.");
+    EXPECT_EQ(fresh.Messages()[0].caption, "Finish");
   }
 }
 

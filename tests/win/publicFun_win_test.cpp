@@ -35,7 +35,7 @@ class RealFiles : public ::testing::Test {
   // The real machine, with message boxes recorded instead of shown.
   platform::Platform Platform() {
     auto real = machine_.Get();
-    return {real.registry, real.files, real.system, messages_};
+    return {real.registry, real.files, real.system, messages_, real.services, real.processes};
   }
 
   std::string MakeFile(const std::string& name, const platform::FileTimes& times) {

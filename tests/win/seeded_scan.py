@@ -86,8 +86,9 @@ def parse(what, code, text, errors):
         raise RuntimeError("%s gave no JSON (%s): %r" % (what, error, text[:300]))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def parse_arguments(description):
+    """--bin, --prefix and --wine-run, as absolute paths (Wine wants them so)."""
+    parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--bin", required=True, help="the win64 build's bin folder")
     parser.add_argument("--prefix", required=True, help="the prefix to make afresh")
     parser.add_argument("--wine-run", required=True, help="scripts/wine-run")
@@ -95,6 +96,11 @@ def main():
     args.bin = os.path.abspath(args.bin)
     args.prefix = os.path.abspath(args.prefix)
     args.wine_run = os.path.abspath(args.wine_run)
+    return args
+
+
+def main():
+    args = parse_arguments(__doc__.splitlines()[0])
 
     # A fresh prefix each run: what an earlier run seeded (or a removal deleted) must not count.
     stop_wine(args.prefix)

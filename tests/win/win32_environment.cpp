@@ -2,7 +2,11 @@
 // with a scratch key and folder of this test's own that are removed afterwards.
 #include <windows.h>
 
+#include <map>
+#include <vector>
+
 #include "contract/contract_environment.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 #include "support/trees.h"
@@ -29,6 +33,14 @@ class Win32Environment final : public ContractEnvironment {
   }
 
   ~Win32Environment() override {
+    for (auto& [id, process] : processes_) {
+      if (::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process.Get(), 1);
+        ::WaitForSingleObject(process.Get(), kExitWaitMilliseconds);
+      }
+    }
+    for (const std::string& name : services_)
+      RemoveService(name);
     auto platform = machine_.Get();
     RemoveFileTree(platform.files, folder_);
     RemoveKeyTree(platform.registry, platform::Hive::CurrentUser, key_);
@@ -60,11 +72,73 @@ class Win32Environment final : public ContractEnvironment {
     ASSERT_EQ(platform::WriteWholeFile(platform.files, path, *bytes), platform::kSuccess);
   }
 
+  std::string UniqueName() override { return "SvContract-" + stamp_; }
+
+  void InstallService(const std::string& name) override {
+    const win32::ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ASSERT_TRUE(manager) << "OpenSCManager: " << ::GetLastError();
+    const std::wstring program = L"\"" + win32::Widen(DemoApp()) + L"\"";
+    const win32::ServiceHandle service(::CreateServiceW(
+        manager.Get(), win32::Widen(name).c_str(), win32::Widen(name).c_str(), SERVICE_ALL_ACCESS,
+        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, program.c_str(),
+        nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(service) << "CreateService " << name << ": " << ::GetLastError();
+    services_.push_back(name);
+  }
+
+  StartedProcess StartWaitingProcess() override {
+    const std::string program = DemoApp();
+    std::wstring commandLine = L"\"" + win32::Widen(program) + L"\" --wait 120";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &started)) {
+      ADD_FAILURE() << "cannot start " << program << ": " << ::GetLastError();
+      return {};
+    }
+    const win32::KernelHandle thread(started.hThread);
+    processes_.emplace(started.dwProcessId, win32::KernelHandle(started.hProcess));
+    return {started.dwProcessId, "sv-demo-app.exe"};
+  }
+
+  bool WaitForExit(std::uint32_t processId) override {
+    const auto it = processes_.find(processId);
+    return it != processes_.end() &&
+           ::WaitForSingleObject(it->second.Get(), kExitWaitMilliseconds) == WAIT_OBJECT_0;
+  }
+
+  std::optional<std::string> ShortPath(const std::string& path) override {
+    const std::wstring wide = win32::Widen(path);
+    const std::wstring shortPath = win32::GrowingBuffer([&wide](wchar_t* buffer, std::size_t size) {
+      return ::GetShortPathNameW(wide.c_str(), buffer, static_cast<DWORD>(size));
+    });
+    if (shortPath.empty()) return std::nullopt;
+    return win32::Narrow(shortPath);
+  }
+
  private:
+  static constexpr DWORD kExitWaitMilliseconds = 10'000;
+
+  // The demo machine's stand-in program, built beside the test binary: it waits when asked.
+  std::string DemoApp() {
+    return Folder(machine_.Get().system.ExecutablePath()) + "\\sv-demo-app.exe";
+  }
+
+  static void RemoveService(const std::string& name) {
+    const win32::ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) return;
+    const win32::ServiceHandle service(
+        ::OpenServiceW(manager.Get(), win32::Widen(name).c_str(), SERVICE_ALL_ACCESS));
+    if (service) ::DeleteService(service.Get());
+  }
+
   win32::Win32Platform machine_;
   std::string stamp_;
   std::string folder_;
   std::string key_;
+  std::vector<std::string> services_;
+  std::map<std::uint32_t, win32::KernelHandle> processes_;
 };
 
 }  // namespace

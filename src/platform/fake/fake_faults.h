@@ -29,14 +29,27 @@ enum class Op {
   WriteFile,
   ReadVersionResource,
   ExtractIcons,
+  ResolvePath,
+  // Services: the target is the service name as the caller gave it; the manager's is empty.
+  OpenServiceManager,
+  OpenService,
+  StopService,
+  QueryServiceState,
+  DeleteService,
+  // Processes: the target is the executable's name as the snapshot reports it; the
+  // snapshot's is empty.
+  ProcessSnapshot,
+  OpenProcess,
+  TerminateProcess,
 };
 
 class Faults {
  public:
   // Every later `op` on `target` fails with `error` until Clear. The target is a full key
   // path ("HKEY_CURRENT_USER\Software\Acme") for key operations, the key path, a backslash
-  // and the value name for value operations, and the path as given for file operations;
-  // "*" stands for every target. Targets compare without regard to ASCII case.
+  // and the value name for value operations, the path as given for file operations, and what
+  // the Op list says for services and processes; "*" stands for every target. Targets compare
+  // without regard to ASCII case.
   void Inject(Op op, std::string target, platform::WinError error);
   void Clear() { rules_.clear(); }
 

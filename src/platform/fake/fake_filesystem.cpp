@@ -1,7 +1,9 @@
 #include "platform/fake/fake_filesystem.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "common/paths.h"
 #include "platform/fake/fake_paths.h"
 #include "platform/fake/version_resource.h"
 
@@ -33,6 +35,7 @@ struct FakeFileSystem::Node {
   int iconCount = 0;
   std::map<std::string, std::shared_ptr<Node>, LessFoldUpper> children;
   std::vector<const OpenState*> opens;
+  std::string linkTarget;  // a directory link's target path; empty for everything else
 };
 
 struct FakeFileSystem::Located {
@@ -71,6 +74,70 @@ bool SharingAllows(const Node& node, bool read, bool write, bool remove, unsigne
     }
   }
   return true;
+}
+
+// Whether a name could be an 8.3 short name: GetLongPathName looks up only such names and
+// gives them their stored spelling; longer names keep the spelling they were given. ASCII
+// rules; a name with other characters counts as long.
+bool CouldBeShortName(std::string_view name) {
+  if (name.empty() || name.size() > 12 || name.front() == '.') return false;
+  std::size_t dot = std::string_view::npos;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (static_cast<unsigned char>(c) >= 0x80 || static_cast<unsigned char>(c) < 0x20) {
+      return false;
+    }
+    if (c == ' ') {
+      if (i == 0 || i + 1 == name.size() || name[i + 1] == '.') return false;
+    } else if (c == '.') {
+      if (dot != std::string_view::npos) return false;
+      dot = i;
+    } else if (std::strchr("*?<>|\"+=,;[]:/\\", c) != nullptr) {
+      return false;
+    }
+  }
+  if (dot == std::string_view::npos) return name.size() <= 8;
+  return dot <= 8 && name.size() - dot <= 4 && dot + 1 != name.size();
+}
+
+// A path the way GetFullPathName writes it: the root as given ("c:\"), then the parts with
+// "." and ".." resolved. A part followed by a backslash loses one trailing dot; the last one
+// loses all its trailing dots and blanks. A trailing backslash stays.
+struct FullPath {
+  std::string root;
+  std::vector<std::string> parts;
+  bool trailingSeparator = false;
+};
+
+FullPath ToFullPath(std::string_view text) {
+  FullPath full;
+  full.root = std::string(text.substr(0, 3));
+  std::string_view rest = text.substr(3);
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find('\\'), rest.size());
+    std::string part(rest.substr(0, end));
+    const bool followed = end < rest.size();
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (part.empty()) continue;
+    full.trailingSeparator = followed;
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!full.parts.empty()) full.parts.pop_back();
+      continue;
+    }
+    if (followed && part.back() == '.') part.pop_back();
+    full.parts.push_back(std::move(part));
+  }
+  if (!full.trailingSeparator && !full.parts.empty()) {
+    std::string& last = full.parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' '))
+      last.pop_back();
+    if (last.empty()) {
+      full.parts.pop_back();
+      full.trailingSeparator = true;
+    }
+  }
+  return full;
 }
 
 class FakeSearch final : public platform::FileSearch {
@@ -180,18 +247,12 @@ FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* 
   if (parsed->hasWildcards) return finish(platform::kErrorInvalidName);
   const auto drive = drives_.find(parsed->drive);
   if (drive == drives_.end()) return finish(platform::kErrorPathNotFound);
-  std::shared_ptr<Node> node = drive->second;
   if (parsed->segments.empty()) {
-    located.node = node;
+    located.node = drive->second;
     return finish(platform::kSuccess);
   }
-  for (std::size_t i = 0; i + 1 < parsed->segments.size(); ++i) {
-    const auto it = node->children.find(parsed->segments[i]);
-    if (it == node->children.end() || !it->second->directory) {
-      return finish(platform::kErrorPathNotFound);
-    }
-    node = it->second;
-  }
+  const std::shared_ptr<Node> node = WalkFolders(*parsed, parsed->segments.size() - 1);
+  if (!node) return finish(platform::kErrorPathNotFound);
   located.parent = node;
   located.leaf = parsed->segments.back();
   const auto it = node->children.find(located.leaf);
@@ -214,9 +275,46 @@ std::shared_ptr<Node> FakeFileSystem::PutFolders(const ParsedPath& parsed, std::
       it = node->children.emplace(segment, NewNode(segment, true)).first;
     }
     if (!it->second->directory) return nullptr;  // a file stands in the way
-    node = it->second;
+    node = Enter(it->second);
+    if (!node) return nullptr;
   }
   return node;
+}
+
+std::shared_ptr<Node> FakeFileSystem::Enter(std::shared_ptr<Node> node, int depth) const {
+  if (node->linkTarget.empty()) return node;
+  // Windows gives up after a few dozen reparse points; a handful is plenty here.
+  constexpr int kMaxLinks = 8;
+  if (depth >= kMaxLinks) return nullptr;
+  const auto target = ParsePath(node->linkTarget, nullptr);
+  if (!target || target->hasWildcards) return nullptr;
+  return WalkFolders(*target, target->segments.size(), depth + 1);
+}
+
+std::shared_ptr<Node> FakeFileSystem::WalkFolders(const ParsedPath& parsed, std::size_t count,
+                                                  int depth) const {
+  const auto drive = drives_.find(parsed.drive);
+  if (drive == drives_.end()) return nullptr;
+  std::shared_ptr<Node> node = drive->second;
+  for (std::size_t i = 0; i < count && node; ++i) {
+    const auto it = node->children.find(parsed.segments[i]);
+    if (it == node->children.end() || !it->second->directory) return nullptr;
+    node = Enter(it->second, depth);
+  }
+  return node;
+}
+
+void FakeFileSystem::PutDirectoryLink(std::string_view linkPath, std::string_view targetPath) {
+  const auto parsed = ParsePath(linkPath, nullptr);
+  if (!parsed || parsed->segments.empty() || parsed->hasWildcards) return;
+  const auto folder = PutFolders(*parsed, parsed->segments.size() - 1);
+  if (!folder) return;
+  const std::string& leaf = parsed->segments.back();
+  if (folder->children.contains(leaf)) return;
+  auto link = NewNode(leaf, true);
+  link->attributes = platform::kAttrReparsePoint;
+  link->linkTarget = std::string(targetPath);
+  folder->children.emplace(leaf, std::move(link));
 }
 
 void FakeFileSystem::PutDirectory(std::string_view path) {
@@ -273,16 +371,8 @@ std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view
   if (parsed->segments.empty() || parsed->trailingSeparator) {
     return fail(platform::kErrorFileNotFound);
   }
-  const auto drive = drives_.find(parsed->drive);
-  if (drive == drives_.end()) return fail(platform::kErrorPathNotFound);
-  std::shared_ptr<Node> folder = drive->second;
-  for (std::size_t i = 0; i + 1 < parsed->segments.size(); ++i) {
-    const auto it = folder->children.find(parsed->segments[i]);
-    if (it == folder->children.end() || !it->second->directory) {
-      return fail(platform::kErrorPathNotFound);
-    }
-    folder = it->second;
-  }
+  const std::shared_ptr<Node> folder = WalkFolders(*parsed, parsed->segments.size() - 1);
+  if (!folder) return fail(platform::kErrorPathNotFound);
   const std::string& wanted = parsed->segments.back();
   std::vector<FindData> entries;
   if (!parsed->hasWildcards) {
@@ -303,6 +393,47 @@ std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view
   return std::make_unique<FakeSearch>(std::move(entries));
 }
 
+std::optional<std::string> FakeFileSystem::ResolvePath(std::string_view path, WinError* error) {
+  auto fail = [error](WinError code) -> std::optional<std::string> {
+    if (error != nullptr) *error = code;
+    return std::nullopt;
+  };
+  if (const auto fault = faults_.Find(Op::ResolvePath, path)) return fail(*fault);
+  if (path.find('\0') != std::string_view::npos) return fail(platform::kErrorInvalidName);
+  std::string text(path);
+  std::replace(text.begin(), text.end(), '/', '\\');
+  if (text.starts_with("\\\\?\\") && text.size() > 6 && text[5] == ':' &&
+      IsFullyQualifiedPath(std::string_view(text).substr(4))) {
+    text.erase(0, 4);
+  }
+  if (!IsFullyQualifiedPath(text)) return fail(platform::kErrorBadPathName);
+  if (text.starts_with("\\\\")) return fail(platform::kErrorBadNetPath);  // no network here
+  FullPath full = ToFullPath(text);
+  // The long-name lookup of the longest head that exists: each part is looked up as the last
+  // segment of its head, so its trailing dots and blanks do not count.
+  const auto drive = drives_.find(ToUpperAscii(full.root[0]));
+  std::shared_ptr<Node> folder = drive == drives_.end() ? nullptr : drive->second;
+  for (std::string& part : full.parts) {
+    if (!folder) break;
+    std::string_view name = part;
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+      name.remove_suffix(1);
+    if (name.empty()) break;
+    const auto it = folder->children.find(name);
+    if (it == folder->children.end()) break;
+    if (CouldBeShortName(part)) part = it->second->name;
+    folder = it->second->directory ? Enter(it->second) : nullptr;
+  }
+  std::string result = full.root;
+  for (std::size_t i = 0; i < full.parts.size(); ++i) {
+    if (i > 0) result += '\\';
+    result += full.parts[i];
+  }
+  if (full.trailingSeparator && !full.parts.empty()) result += '\\';
+  if (error != nullptr) *error = platform::kSuccess;
+  return result;
+}
+
 FileAttributes FakeFileSystem::GetAttributes(std::string_view path, WinError* error) {
   const Located located = Locate(path, error, Op::GetAttributes);
   return located.node ? Reported(*located.node) : platform::kInvalidAttributes;
@@ -314,7 +445,9 @@ WinError FakeFileSystem::SetAttributes(std::string_view path, FileAttributes att
   if (!located.node) return code;
   constexpr FileAttributes kSettable = platform::kAttrReadOnly | platform::kAttrHidden |
                                        platform::kAttrSystem | platform::kAttrArchive;
-  located.node->attributes = attributes & kSettable;
+  // A link stays a link.
+  located.node->attributes =
+      (attributes & kSettable) | (located.node->attributes & platform::kAttrReparsePoint);
   return platform::kSuccess;
 }
 

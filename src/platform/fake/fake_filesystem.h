@@ -48,6 +48,12 @@ class FakeFileSystem final : public platform::FileSystem {
   void PutFile(std::string_view path, std::string_view content = {});
   void PutDirectory(std::string_view path);
   void PutVersionResource(std::string_view path, std::vector<std::uint8_t> block);
+  // A directory link (a junction) at `linkPath` to the folder `targetPath`, made with its
+  // missing parents; nothing happens when something already exists there. Like a junction it
+  // reports directory + reparse point, paths and listings through it reach the target's
+  // entries, RemoveDir removes the link alone (however full the target), and RemoveFile
+  // refuses it as a directory. The target is looked up at each use and need not exist.
+  void PutDirectoryLink(std::string_view linkPath, std::string_view targetPath);
   // Gives a file `count` icons, numbered from 0, with the resource ids 1 to `count`.
   void PutIcons(std::string_view path, int count);
   // Icons handed out and not yet released.
@@ -55,6 +61,8 @@ class FakeFileSystem final : public platform::FileSystem {
 
   [[nodiscard]] std::unique_ptr<platform::FileSearch> FindFirst(
       std::string_view pattern, platform::WinError* error = nullptr) override;
+  [[nodiscard]] std::optional<std::string> ResolvePath(
+      std::string_view path, platform::WinError* error = nullptr) override;
   [[nodiscard]] platform::FileAttributes GetAttributes(
       std::string_view path, platform::WinError* error = nullptr) override;
   platform::WinError SetAttributes(std::string_view path,
@@ -81,6 +89,12 @@ class FakeFileSystem final : public platform::FileSystem {
   [[nodiscard]] Located Locate(std::string_view path, platform::WinError* error,
                                std::optional<Op> op = std::nullopt) const;
   [[nodiscard]] std::shared_ptr<Node> NewNode(std::string name, bool directory) const;
+  // The folder that a path reaches through `node`: the node itself, or the target of a
+  // directory link (null when the target is missing or links go round in circles).
+  [[nodiscard]] std::shared_ptr<Node> Enter(std::shared_ptr<Node> node, int depth = 0) const;
+  // The folder that the first `count` segments name, through links; null when missing.
+  [[nodiscard]] std::shared_ptr<Node> WalkFolders(const ParsedPath& parsed, std::size_t count,
+                                                  int depth = 0) const;
   // The folder that the first `count` segments name, made where missing; null when a file
   // stands in the way.
   std::shared_ptr<Node> PutFolders(const ParsedPath& parsed, std::size_t count);

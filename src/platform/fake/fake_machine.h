@@ -1,10 +1,13 @@
-// A whole in-memory machine for tests: registry, drives, system services and message boxes,
-// laid out like a fresh Wine prefix where a test asks for the standard layout.
+// A whole in-memory machine for tests: registry, drives, system services, message boxes,
+// the service control manager and processes, laid out like a fresh Wine prefix where a test
+// asks for the standard layout.
 #pragma once
 
 #include "platform/fake/fake_faults.h"
 #include "platform/fake/fake_filesystem.h"
+#include "platform/fake/fake_processes.h"
 #include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_services.h"
 #include "platform/fake/fake_system.h"
 #include "platform/platform.h"
 
@@ -26,7 +29,9 @@ class FakeMachine {
   FakeMachine(const FakeMachine&) = delete;
   FakeMachine& operator=(const FakeMachine&) = delete;
 
-  [[nodiscard]] platform::Platform Get() { return {registry, files, system, messages}; }
+  [[nodiscard]] platform::Platform Get() {
+    return {registry, files, system, messages, services, processes};
+  }
 
   Faults faults;
   FakeClock clock;
@@ -34,6 +39,8 @@ class FakeMachine {
   FakeFileSystem files{faults, clock};
   FakeSystem system{clock};
   RecordingMessages messages;
+  FakeServices services{registry, faults};
+  FakeProcesses processes{faults};
 
  private:
   void LayOutStandardFolders();

@@ -42,4 +42,11 @@ std::string FakeSystem::ShortMonthName(int month) {
   return shortMonthNames[static_cast<std::size_t>(month - 1)];
 }
 
+void FakeSystem::Sleep(std::uint32_t milliseconds) {
+  clock_.Advance(static_cast<std::uint64_t>(milliseconds) * (kFileTimeTicksPerSecond / 1000));
+  sleptMilliseconds += milliseconds;
+  sleeps.push_back(milliseconds);
+  if (onSleep) onSleep(milliseconds);
+}
+
 }  // namespace sv::fake

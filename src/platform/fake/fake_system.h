@@ -1,6 +1,7 @@
 // The fake machine's folders, user, clock and code page, and a message-box recorder.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +28,13 @@ class FakeSystem final : public platform::System {
   // Like the build the tests run in, unless a test models the other one.
   bool is64BitBuild = sizeof(void*) == 8;
 
+  // Sleeping returns at once: the clock moves on by the time asked, and the waits are
+  // recorded. `onSleep`, when set, runs after each one, so a test can let the world change
+  // while the code waits (a process ends, a service stops).
+  std::uint64_t sleptMilliseconds = 0;
+  std::vector<std::uint32_t> sleeps;
+  std::function<void(std::uint32_t milliseconds)> onSleep;
+
   [[nodiscard]] std::string WindowsDirectory() override { return windowsDirectory; }
   [[nodiscard]] std::string SystemDirectory() override { return systemDirectory; }
   [[nodiscard]] std::string SpecialFolder(int csidl) override;
@@ -39,6 +47,7 @@ class FakeSystem final : public platform::System {
   [[nodiscard]] std::string Utf8ToAnsi(std::string_view text) override;
   [[nodiscard]] std::string ShortMonthName(int month) override;
   [[nodiscard]] bool Is64BitBuild() override { return is64BitBuild; }
+  void Sleep(std::uint32_t milliseconds) override;
 
  private:
   FakeClock& clock_;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/paths.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
@@ -145,6 +146,53 @@ std::unique_ptr<platform::FileSearch> Win32FileSystem::FindFirst(std::string_vie
   }
   if (error != nullptr) *error = platform::kSuccess;
   return std::make_unique<Win32FileSearch>(std::move(handle), data);
+}
+
+std::optional<std::string> Win32FileSystem::ResolvePath(std::string_view path, WinError* error) {
+  auto fail = [error](WinError code) -> std::optional<std::string> {
+    if (error != nullptr) *error = code;
+    return std::nullopt;
+  };
+  if (HoldsNul(path)) return fail(platform::kErrorInvalidName);
+  std::string text(path);
+  std::replace(text.begin(), text.end(), '/', '\\');
+  // "\\?\C:\..." names the same place as "C:\..."; without the prefix the long-name lookup
+  // works (Wine hands any path starting with two backslashes back unchanged).
+  if (text.starts_with("\\\\?\\") && IsFullyQualifiedPath(std::string_view(text).substr(4)) &&
+      text[5] == ':') {
+    text.erase(0, 4);
+  }
+  // A relative path would be resolved against whatever drive and folder are current.
+  if (!IsFullyQualifiedPath(text)) return fail(platform::kErrorBadPathName);
+  const std::wstring wide = Widen(text);
+  const std::wstring full = GrowingBuffer([&wide](wchar_t* buffer, std::size_t size) {
+    return ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(size), buffer, nullptr);
+  });
+  if (full.empty()) return fail(LastError());
+  // GetLongPathName fails unless the whole path exists: ask it about ever shorter heads and
+  // keep the missing tail as it is.
+  std::wstring head = full;
+  std::wstring tail;
+  while (true) {
+    const std::wstring resolved = GrowingBuffer([&head](wchar_t* buffer, std::size_t size) {
+      return ::GetLongPathNameW(head.c_str(), buffer, static_cast<DWORD>(size));
+    });
+    if (!resolved.empty()) {
+      if (error != nullptr) *error = platform::kSuccess;
+      return Narrow(resolved + tail);
+    }
+    const std::size_t from =
+        head.size() >= 2 && head.back() == L'\\' ? head.size() - 2 : std::wstring::npos;
+    const std::size_t cut = head.find_last_of(L'\\', from);
+    // Not even the root exists (a drive that is not there): the full path is all we know.
+    if (cut == std::wstring::npos || cut < 2) break;
+    // A drive root keeps its backslash: "C:" would be the current folder of drive C.
+    const std::size_t keep = cut == 2 && head[1] == L':' ? 3 : cut;
+    tail = head.substr(keep) + tail;
+    head.resize(keep);
+  }
+  if (error != nullptr) *error = platform::kSuccess;
+  return Narrow(full);
 }
 
 FileAttributes Win32FileSystem::GetAttributes(std::string_view path, WinError* error) {

@@ -22,6 +22,8 @@ class Win32FileSystem final : public platform::FileSystem {
  public:
   [[nodiscard]] std::unique_ptr<platform::FileSearch> FindFirst(
       std::string_view pattern, platform::WinError* error = nullptr) override;
+  [[nodiscard]] std::optional<std::string> ResolvePath(
+      std::string_view path, platform::WinError* error = nullptr) override;
   [[nodiscard]] platform::FileAttributes GetAttributes(
       std::string_view path, platform::WinError* error = nullptr) override;
   platform::WinError SetAttributes(std::string_view path,

@@ -12,23 +12,6 @@
 namespace sv::win32 {
 namespace {
 
-// Calls a "fill this buffer" function that answers with the length it wrote, or with the
-// size it needs when the buffer is too small; grows the buffer until the answer fits.
-template <class Fill>
-std::wstring GrowingBuffer(Fill fill) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int round = 0; round < 8; ++round) {
-    const UINT length = fill(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(static_cast<std::size_t>(length) + 1);
-  }
-  return {};
-}
-
 std::string WithoutTrailingBackslash(std::string path) {
   // A drive root keeps its backslash: "C:" alone would mean the current folder on C.
   if (path.size() > 3 && path.back() == '\\') path.pop_back();
@@ -38,13 +21,15 @@ std::string WithoutTrailingBackslash(std::string path) {
 }  // namespace
 
 std::string Win32System::WindowsDirectory() {
-  return WithoutTrailingBackslash(Narrow(GrowingBuffer(
-      [](wchar_t* buffer, UINT size) { return ::GetWindowsDirectoryW(buffer, size); })));
+  return WithoutTrailingBackslash(Narrow(GrowingBuffer([](wchar_t* buffer, std::size_t size) {
+    return ::GetWindowsDirectoryW(buffer, static_cast<UINT>(size));
+  })));
 }
 
 std::string Win32System::SystemDirectory() {
-  return WithoutTrailingBackslash(Narrow(GrowingBuffer(
-      [](wchar_t* buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); })));
+  return WithoutTrailingBackslash(Narrow(GrowingBuffer([](wchar_t* buffer, std::size_t size) {
+    return ::GetSystemDirectoryW(buffer, static_cast<UINT>(size));
+  })));
 }
 
 std::string Win32System::SpecialFolder(int csidl) {
@@ -145,6 +130,10 @@ std::string Win32System::ShortMonthName(int month) {
   if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, name.data(), length) <= 0) return {};
   name.resize(static_cast<std::size_t>(length - 1));  // the length counts the terminator
   return Narrow(name);
+}
+
+void Win32System::Sleep(std::uint32_t milliseconds) {
+  ::Sleep(milliseconds);
 }
 
 int Win32Messages::ShowMessageBox(std::string_view text, std::string_view caption, unsigned style) {

@@ -19,6 +19,7 @@ class Win32System final : public platform::System {
   [[nodiscard]] std::string Utf8ToAnsi(std::string_view text) override;
   [[nodiscard]] std::string ShortMonthName(int month) override;
   [[nodiscard]] bool Is64BitBuild() override { return sizeof(void*) == 8; }
+  void Sleep(std::uint32_t milliseconds) override;
 };
 
 // Real message boxes without an owner window.

@@ -1,0 +1,51 @@
+// What the runs of threadUninstall share: their database object, the guard that turns a
+// failure into the text the window shows, and the indexes of the software information list.
+#pragma once
+
+#include <cstddef>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "database/opUninstallFile.h"
+#include "engine/threadUninstall.h"
+
+namespace sv::engine::detail {
+
+// Indexes of the software information list.
+inline constexpr std::size_t kInfoServices = 3;
+inline constexpr std::size_t kInfoProcesses = 4;
+inline constexpr std::size_t kInfoInstallFolder = 6;
+inline constexpr std::size_t kInfoDesktop = 7;
+inline constexpr std::size_t kInfoSize = 11;
+
+// The folder an install folder code names when it exists, before the deletion gate is asked.
+[[nodiscard]] std::string InstallFolderOf(platform::Platform& platform, std::string_view code);
+
+// The database objects of one run, made from the run's paths.
+inline database::TUFileOp OpenDatabase(const RunEnvironment& env) {
+  platform::Platform platform = env.platform;
+  return database::TUFileOp(platform, env.dataPath, env.softPath);
+}
+
+// Runs `body`; the text of what it raised, if anything. A run reports its own failure and must
+// never let one escape into the thread.
+template <typename Body>
+std::optional<std::string> Guarded(Body body) {
+  try {
+    body();
+    return std::nullopt;
+  } catch (const std::exception& failure) {
+    return std::string(failure.what());
+  } catch (...) {
+    return std::string("Unknown error");
+  }
+}
+
+inline void ReportFailure(WindowControls& window, const std::optional<std::string>& failure) {
+  if (failure) {
+    window.ShowMessageBox(*failure, kErrorCaption, platform::kMbOk | platform::kMbIconError);
+  }
+}
+
+}  // namespace sv::engine::detail
