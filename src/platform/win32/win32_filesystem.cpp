@@ -9,6 +9,7 @@
 
 #include "common/paths.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/last_error.h"
 #include "platform/win32/wide.h"
 
 namespace sv::win32 {
@@ -52,10 +53,6 @@ std::optional<std::pair<const void*, UINT>> QueryVersionValue(
     return std::nullopt;
   }
   return std::pair<const void*, UINT>{data, length};
-}
-
-WinError LastError() noexcept {
-  return static_cast<WinError>(::GetLastError());
 }
 
 WinError Outcome(BOOL ok) noexcept {

@@ -5,20 +5,13 @@
 #include <tlhelp32.h>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/last_error.h"
 #include "platform/win32/wide.h"
 
 namespace sv::win32 {
 namespace {
 
 using platform::WinError;
-
-WinError LastError() noexcept {
-  return static_cast<WinError>(::GetLastError());
-}
-
-void Report(WinError* error, WinError code) noexcept {
-  if (error != nullptr) *error = code;
-}
 
 class Win32Process final : public platform::Process {
  public:

@@ -3,20 +3,13 @@
 #include <windows.h>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/last_error.h"
 #include "platform/win32/wide.h"
 
 namespace sv::win32 {
 namespace {
 
 using platform::WinError;
-
-WinError LastError() noexcept {
-  return static_cast<WinError>(::GetLastError());
-}
-
-void Report(WinError* error, WinError code) noexcept {
-  if (error != nullptr) *error = code;
-}
 
 class Win32Service final : public platform::Service {
  public:
