@@ -3,6 +3,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cli/cli.h"
 
@@ -17,6 +18,12 @@ int RunInspect(Context& context, std::span<const std::string> args);
 int RunScan(Context& context, std::span<const std::string> args);
 // detail: what the detail page lists for one program.
 int RunDetail(Context& context, std::span<const std::string> args);
+
+// Whether the database holds every name (a blank name matches nothing); each that it does not
+// hold is named on stderr as an error of `command`. A typing mistake must never be taken for a
+// program that has nothing on the machine.
+[[nodiscard]] bool AllNamesKnown(Context& context, const DatabasePaths& paths,
+                                 std::string_view command, std::span<const std::string> names);
 
 // remove: the removal of named programs, or with --dry-run what it would delete and refuse.
 int RunRemove(Context& context, std::span<const std::string> args);

@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "common/text.h"
-#include "database/opUninstallFile.h"
 #include "engine/deletion_gate.h"
 #include "engine/memory_window.h"
 #include "engine/threadUninstall.h"
@@ -61,17 +59,8 @@ int RunRemove(Context& context, std::span<const std::string> args) {
   const std::uint16_t residual =
       arguments.Has("residual") ? engine::kResidue : engine::kInstalledProgram;
 
-  std::vector<std::string> unknown;
-  {
-    database::TUFileOp db(context.platform, paths.data, paths.soft);
-    for (const std::string& name : arguments.Positionals()) {
-      if (TrimView(name).empty() || db.FindSoftId(name).empty()) unknown.push_back(name);
-    }
-  }
-  for (const std::string& name : unknown)
-    context.err << "sorvane-cli remove: no software in the database matches '" << name << "'\n";
   // A typing mistake must not turn into a partial removal of the other names.
-  if (!unknown.empty()) return kExitError;
+  if (!AllNamesKnown(context, paths, "remove", arguments.Positionals())) return kExitError;
 
   std::vector<Step> steps;
   StatusWindow window(steps);

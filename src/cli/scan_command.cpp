@@ -97,18 +97,25 @@ int RunScan(Context& context, std::span<const std::string> args) {
   return code;
 }
 
+bool AllNamesKnown(Context& context, const DatabasePaths& paths, std::string_view command,
+                   std::span<const std::string> names) {
+  database::TUFileOp db(context.platform, paths.data, paths.soft);
+  bool known = true;
+  for (const std::string& name : names) {
+    if (!TrimView(name).empty() && !db.FindSoftId(name).empty()) continue;
+    context.err << "sorvane-cli " << command << ": no software in the database matches '" << name
+                << "'\n";
+    known = false;
+  }
+  return known;
+}
+
 int RunDetail(Context& context, std::span<const std::string> args) {
   const Arguments arguments(args, {"json"}, {"db"});
   arguments.ExpectPositionals(1);
   const std::string name = arguments.Positionals()[0];
-  {
-    const DatabasePaths paths = DatabaseOption(arguments);
-    database::TUFileOp db(context.platform, paths.data, paths.soft);
-    if (TrimView(name).empty() || db.FindSoftId(name).empty()) {
-      context.err << "sorvane-cli detail: no software in the database matches '" << name << "'\n";
-      return kExitError;
-    }
-  }
+  if (!AllNamesKnown(context, DatabaseOption(arguments), "detail", arguments.Positionals()))
+    return kExitError;
   MemoryWindow window;
   window.SetText(engine::Label::labUS1Soft, name);
   const int code = RunOnWorker(context, arguments, window, engine::kModeDetails, "detail");

@@ -1,6 +1,7 @@
 // Helpers for Windows path texts that need no system call.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "common/text.h"
@@ -24,6 +25,14 @@ namespace sv {
   while (!path.empty() && path.back() == '\\')
     path.remove_suffix(1);
   return path;
+}
+
+// "C:\Program Files" -> "C:\Program Files\", ready for a name or a search pattern; a path that
+// already ends in a backslash stays as it is.
+[[nodiscard]] inline std::string WithTrailingBackslash(std::string_view path) {
+  std::string result(path);
+  if (result.empty() || result.back() != '\\') result += '\\';
+  return result;
 }
 
 }  // namespace sv

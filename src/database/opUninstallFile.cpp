@@ -446,9 +446,7 @@ bool TUFileOp::ItemExists(std::string_view expanded, std::uint16_t kind) {
   }
   if (kind == kKindDirectory) {
     if (!IsFullyQualifiedPath(expanded)) return false;
-    const platform::FileAttributes attributes = platform_.files.GetAttributes(expanded);
-    return attributes != platform::kInvalidAttributes &&
-           (attributes & platform::kAttrDirectory) != 0;
+    return platform::DirectoryExists(platform_.files, expanded);
   }
   return false;
 }

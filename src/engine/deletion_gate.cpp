@@ -5,6 +5,7 @@
 
 #include "common/paths.h"
 #include "common/text.h"
+#include "engine/run_support.h"
 #include "engine/threadUninstall.h"
 
 namespace sv::engine {
@@ -672,21 +673,14 @@ bool DeletionGate::DeleteTree(std::string_view folder) {
 
 void DeletionGate::RemoveDirIfEmpty(std::string_view folder, std::string_view leaving) {
   if (platform_.files.GetAttributes(folder) == platform::kInvalidAttributes) return;
-  if (mode_ == Mode::Record) {
-    // Nothing was deleted: the folder would be empty if it held only what the removal took.
-    if (auto search =
-            platform_.files.FindFirst(std::string(WithoutTrailingBackslashes(folder)) + "\\*.*")) {
-      const std::string left =
-          LowerAscii(registry::LastPathPart(WithoutTrailingBackslashes(leaving)));
-      do {
-        const std::string& name = search->Current().name;
-        if (name == "." || name == ".." || LowerAscii(name) == left) continue;
-        return;
-      } while (search->Next());
-    }
-  } else if (!IsDirEmpty(platform_, folder)) {
-    return;
-  }
+  // Nothing was deleted in Record mode: the folder would be empty if it held only what the
+  // removal took.
+  const bool empty =
+      mode_ == Mode::Record
+          ? detail::HoldsNothingBut(platform_, folder,
+                                    registry::LastPathPart(WithoutTrailingBackslashes(leaving)))
+          : IsDirEmpty(platform_, folder);
+  if (!empty) return;
   const bool allowed = AllowsPath(folder);
   Report(GateAction::RemoveEmptyDir, folder, !allowed);
   if (allowed && mode_ == Mode::Delete) platform_.files.RemoveDir(folder);

@@ -2,6 +2,7 @@
 // RemoveSoftware, and the service, process and folder routines only the removal uses.
 #include <algorithm>
 
+#include "common/paths.h"
 #include "common/text.h"
 #include "engine/deletion_gate.h"
 #include "engine/run_support.h"
@@ -26,12 +27,6 @@ constexpr std::uint32_t kServiceStopPollMs = 250;
 // After each attempt to end a process, so it lets go of its files.
 constexpr std::uint32_t kProcessEndPauseMs = 1000;
 
-std::string WithBackslash(std::string_view folder) {
-  std::string path(folder);
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
-
 bool MatchesProcess(const platform::ProcessEntry& process, std::string_view name) {
   if (name.empty()) return false;
   return SameTextAscii(registry::LastPathPart(process.exeFile), name) ||
@@ -45,11 +40,6 @@ StringList NamesOf(std::string_view list) {
     if (!piece.empty()) names.push_back(std::move(piece));
   }
   return names;
-}
-
-bool IsDirectory(platform::Platform& platform, std::string_view path) {
-  const auto attributes = platform.files.GetAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
 }
 
 // The rows of `list` numbered 1, 2, 3 ...
@@ -125,9 +115,9 @@ bool DeleteDirTree(platform::Platform& platform, std::string_view folder) {
   // again right here, just before anything below it is touched.
   if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReparsePoint)) {
     platform.files.RemoveDir(path);
-    return !IsDirectory(platform, path);
+    return !platform::DirectoryExists(platform.files, path);
   }
-  const std::string prefix = WithBackslash(path);
+  const std::string prefix = WithTrailingBackslash(path);
   std::vector<platform::FindData> entries;
   if (auto search = platform.files.FindFirst(prefix + "*.*")) {
     do {
@@ -150,15 +140,21 @@ bool DeleteDirTree(platform::Platform& platform, std::string_view folder) {
     }
   }
   platform.files.RemoveDir(path);
-  return !IsDirectory(platform, path);
+  return !platform::DirectoryExists(platform.files, path);
 }
 
 bool IsDirEmpty(platform::Platform& platform, std::string_view folder) {
-  auto search = platform.files.FindFirst(WithBackslash(folder) + "*.*");
+  return HoldsNothingBut(platform, folder, {});
+}
+
+bool detail::HoldsNothingBut(platform::Platform& platform, std::string_view folder,
+                             std::string_view except) {
+  auto search = platform.files.FindFirst(WithTrailingBackslash(folder) + "*.*");
   if (!search) return true;
   do {
     const std::string& name = search->Current().name;
-    if (name != "." && name != "..") return false;
+    if (name != "." && name != ".." && (except.empty() || !SameTextAscii(name, except)))
+      return false;
   } while (search->Next());
   return true;
 }
@@ -279,7 +275,8 @@ void RemoveSoftware(const RunEnvironment& env, DeletionGate& gate, std::string_v
     for (const std::string& path : shortcuts) {
       deleting(path);
       // Program groups are folders in the programs menu and the start menu.
-      const bool group = (kind == 2 || kind == 4) && IsDirectory(platform, path);
+      const bool group =
+          (kind == 2 || kind == 4) && platform::DirectoryExists(platform.files, path);
       if (group) {
         gate.DeleteTree(path);
         gate.RemoveDirIfEmpty(path.substr(0, path.rfind('\\') + 1), path);

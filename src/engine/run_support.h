@@ -22,6 +22,11 @@ inline constexpr std::size_t kInfoSize = 11;
 // The folder an install folder code names when it exists, before the deletion gate is asked.
 [[nodiscard]] std::string InstallFolderOf(platform::Platform& platform, std::string_view code);
 
+// IsDirEmpty, but a folder holding only `except` (one name, ASCII case ignored) counts as
+// empty too: what a folder would hold once that entry had gone.
+[[nodiscard]] bool HoldsNothingBut(platform::Platform& platform, std::string_view folder,
+                                   std::string_view except);
+
 // The database objects of one run, made from the run's paths.
 inline database::TUFileOp OpenDatabase(const RunEnvironment& env) {
   platform::Platform platform = env.platform;

@@ -129,9 +129,7 @@ int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::s
     if (!IsPathBelowFolder(name)) continue;
     for (const std::string& folder : folders) {
       if (folder.empty()) continue;
-      std::string path = folder;
-      if (path.back() != '\\') path += '\\';
-      path += name;
+      std::string path = WithTrailingBackslash(folder) + name;
       // A name such as "Programs" in the start menu is a shell folder, not a program's own.
       if (platform.files.GetAttributes(path) != platform::kInvalidAttributes &&
           gate.AllowsPath(path)) {
@@ -167,10 +165,7 @@ std::string detail::InstallFolderOf(platform::Platform& platform, std::string_vi
   }
   // Without the Windows folder the text would be relative to the current drive.
   if (!IsFullyQualifiedPath(path)) return {};
-  const auto attributes = platform.files.GetAttributes(path);
-  if (attributes == platform::kInvalidAttributes || !(attributes & platform::kAttrDirectory))
-    return {};
-  return path;
+  return platform::DirectoryExists(platform.files, path) ? path : std::string();
 }
 
 std::string ResolveInstallFolder(platform::Platform& platform, const DeletionGate& gate,
@@ -313,8 +308,8 @@ void GatherDetails(const RunEnvironment& env) {
     window.ClearRows(ListView::lstvUS2File);
     int fileNumber = 0;
     int registryNumber = 0;
+    // Shortcuts and the files of the kept folders have passed the gate already.
     const auto fileRow = [&](const std::string& path, std::string_view type) {
-      if (!gate.AllowsPath(path)) return;
       window.AddRow(ListView::lstvUS2File,
                     ListRow{std::to_string(++fileNumber), {path, std::string(type)}});
     };
@@ -337,10 +332,10 @@ void GatherDetails(const RunEnvironment& env) {
       const std::string path = line.substr(1);
       switch (line[0]) {
         case '1':
-          fileRow(path, "File");
+          if (gate.AllowsPath(path)) fileRow(path, "File");
           break;
         case '4':
-          fileRow(path, "Directory");
+          if (gate.AllowsPath(path)) fileRow(path, "Directory");
           break;
         case '2':
           registryRow(path, "Key");
@@ -389,8 +384,7 @@ void GatherDetails(const RunEnvironment& env) {
         // folder is no program's own and drives no search.
         gate.KeepAllowedFolders(folders);
         for (const std::string& folder : folders) {
-          std::string prefix = folder;
-          if (prefix.empty() || prefix.back() != '\\') prefix += '\\';
+          const std::string prefix = WithTrailingBackslash(folder);
           // The folder's own files only; its sub-folders are not entered.
           if (auto search = platform.files.FindFirst(prefix + "*.*")) {
             do {

@@ -2,6 +2,11 @@
 
 namespace sv::platform {
 
+bool DirectoryExists(FileSystem& files, std::string_view path) {
+  const FileAttributes attributes = files.GetAttributes(path);
+  return attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;
+}
+
 std::optional<std::string> ReadWholeFile(FileSystem& files, std::string_view path,
                                          WinError* error) {
   const auto file =

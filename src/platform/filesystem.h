@@ -140,6 +140,9 @@ class FileSystem {
   [[nodiscard]] virtual ExtractedIcons ExtractIcons(std::string_view path, int index) = 0;
 };
 
+// Whether a folder exists at `path` (a file of that name does not count).
+[[nodiscard]] bool DirectoryExists(FileSystem& files, std::string_view path);
+
 // The whole content of a file. Others may read the file meanwhile but not write it.
 [[nodiscard]] std::optional<std::string> ReadWholeFile(FileSystem& files, std::string_view path,
                                                        WinError* error = nullptr);

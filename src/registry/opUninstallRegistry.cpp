@@ -278,8 +278,7 @@ bool TURegistryOp::FileExists(std::string_view path) {
 }
 
 bool TURegistryOp::FolderExists(std::string_view path) {
-  const auto attributes = platform_.files.GetAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
+  return platform::DirectoryExists(platform_.files, path);
 }
 
 // --- Installed-software inventory ---
