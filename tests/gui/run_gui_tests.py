@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""The GUI tests under Wine on a virtual display of their own.
+
+    run_gui_tests.py driver --bin BUILD/bin --prefix BUILD/gui-driver-prefix --wine-run scripts/wine-run
+    run_gui_tests.py smoke  --bin BUILD/bin --prefix BUILD/gui-prefix --wine-run scripts/wine-run \
+                            --database data/sample-database.json --shots BUILD/gui-screenshots
+
+Both start Xvfb on a free display and make the prefix afresh. "driver" runs the driver's own
+tests on the fixture window. "smoke" seeds the prefix as the demo machine (sv-seed.exe), puts
+Sorvane.exe with the sample database into C:\\Sorvane, runs sv_gui_tests.exe there (the removal
+last, in a run of its own, since it changes the machine), and converts the screenshots to PNG in
+the --shots folder. Xvfb and the prefix's wine server are stopped on every path.
+"""
+
+import argparse
+import glob
+import os
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win"))
+import seed_expectations as se  # noqa: E402
+import seeded_scan as ss  # noqa: E402
+
+EXPECTED_FILE = "C:\\sv-seed-expected.json"
+DATABASE_FILE = "C:\\sv-database.json"
+APP_FOLDER = "C:\\Sorvane"
+SHOTS_FOLDER = "C:\\sv-shots"
+APP_FILES = ["Sorvane.exe", "SV.dat", "soft.dat"]
+RUN_TIMEOUT = 900
+
+
+class VirtualDisplay:
+    """Xvfb on the first free display, which it picks itself (-displayfd)."""
+
+    def __init__(self, scratch):
+        self.process = None
+        self.log = open(os.path.join(scratch, "xvfb.txt"), "wb")
+        self.display = None
+
+    def __enter__(self):
+        xvfb = shutil.which("Xvfb")
+        if xvfb is None:
+            raise RuntimeError("Xvfb is not installed; run scripts/setup")
+        read_end, write_end = os.pipe()
+        try:
+            self.process = subprocess.Popen(
+                [xvfb, "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+                 "tcp", "-noreset"],
+                pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log)
+            os.close(write_end)
+            write_end = None
+            number = b""
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], 30)
+                if not ready:
+                    raise RuntimeError("Xvfb gave no display number within 30 s")
+                chunk = os.read(read_end, 32)
+                if not chunk:
+                    raise RuntimeError("Xvfb ended before it gave a display number")
+                number += chunk
+        finally:
+            if write_end is not None:
+                os.close(write_end)
+            os.close(read_end)
+        self.display = ":" + number.decode().strip()
+        return self
+
+    def __exit__(self, *exc):
+        if self.process is not None and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=10)
+        self.log.close()
+        return False
+
+
+def run_logged(args, scratch, name, program, arguments):
+    """Runs a program of the bin folder in the prefix, output to a file (a pipe would wait for
+    the wine server), then shows the output. Answers the exit code."""
+    log_path = os.path.join(scratch, name + ".txt")
+    command = [args.wine_run, "--prefix", args.prefix, "--drive", args.bin,
+               os.path.join(args.bin, program)] + arguments
+    with open(log_path, "wb") as log:
+        try:
+            code = subprocess.run(command, cwd=args.bin, stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=log, timeout=RUN_TIMEOUT, check=False).returncode
+        except subprocess.TimeoutExpired:
+            code = None
+    with open(log_path, "rb") as log:
+        text = log.read().decode("utf-8", "replace")
+    print("---- %s %s" % (program, " ".join(arguments)))
+    print("\n".join(line for line in text.splitlines() if not line.startswith("wine: ")))
+    if code is None:
+        print("%s did not end within %d s" % (program, RUN_TIMEOUT))
+        return 1
+    return code
+
+
+def convert_screenshots(prefix, shots):
+    """BMPs the tests wrote in the prefix -> PNGs in `shots`; answers the PNG paths."""
+    os.makedirs(shots, exist_ok=True)
+    for old in glob.glob(os.path.join(shots, "*.png")):
+        os.remove(old)
+    made = []
+    for bmp in sorted(glob.glob(os.path.join(se.linux_path(prefix, SHOTS_FOLDER), "*.bmp"))):
+        png = os.path.join(shots, os.path.splitext(os.path.basename(bmp))[0] + ".png")
+        result = subprocess.run(["convert", bmp, png], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120,
+                                check=False)
+        if result.returncode != 0:
+            print("convert %s failed: %s" % (bmp, result.stdout.decode("utf-8", "replace")))
+        else:
+            made.append(png)
+    return made
+
+
+def driver(args, scratch):
+    return run_logged(args, scratch, "driver", "sv_gui_driver_tests.exe", args.rest)
+
+
+def smoke(args, scratch):
+    runner = ss.Runner(args, scratch)
+    code, text, errors = runner.run("sv-seed.exe", "--expected", EXPECTED_FILE)
+    if code != 0:
+        print("sv-seed.exe failed (%d):\n%s%s" % (code, text, errors))
+        return 1
+    print(text.strip())
+    app = se.linux_path(args.prefix, APP_FOLDER)
+    os.makedirs(app, exist_ok=True)
+    for name in APP_FILES:
+        shutil.copy2(os.path.join(args.bin, name), os.path.join(app, name))
+    # The database's source says which programs and stamp the window must show.
+    shutil.copy2(args.database, se.linux_path(args.prefix, DATABASE_FILE))
+    shots = se.linux_path(args.prefix, SHOTS_FOLDER)
+    os.makedirs(shots, exist_ok=True)
+    common = ["--app=" + APP_FOLDER + "\\Sorvane.exe", "--expected=" + EXPECTED_FILE,
+              "--database=" + DATABASE_FILE, "--shots=" + SHOTS_FOLDER]
+    # The removal changes the machine the other scenarios expect, so it runs last, alone.
+    first = run_logged(args, scratch, "scenarios", "sv_gui_tests.exe",
+                       common + ["--gtest_filter=-*Removal*"] + args.rest)
+    second = run_logged(args, scratch, "removal", "sv_gui_tests.exe",
+                        common + ["--gtest_filter=*Removal*"] + args.rest)
+    made = convert_screenshots(args.prefix, args.shots)
+    print("screenshots: %s" % (", ".join(made) if made else "none"))
+    return 0 if first == 0 and second == 0 else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("mode", choices=["driver", "smoke"])
+    parser.add_argument("--bin", required=True, help="the win64 build's bin folder")
+    parser.add_argument("--prefix", required=True, help="the prefix to make afresh")
+    parser.add_argument("--wine-run", required=True, help="scripts/wine-run")
+    parser.add_argument("--shots", help="folder for the PNG screenshots (smoke)")
+    parser.add_argument("--database", help="data/sample-database.json (smoke)")
+    # Anything else (--gtest_filter=..., say) goes to the test program.
+    args, args.rest = parser.parse_known_args()
+    args.bin = os.path.abspath(args.bin)
+    args.prefix = os.path.abspath(args.prefix)
+    args.wine_run = os.path.abspath(args.wine_run)
+    if args.mode == "smoke":
+        if not args.shots or not args.database:
+            parser.error("smoke needs --shots and --database")
+        args.shots = os.path.abspath(args.shots)
+        args.database = os.path.abspath(args.database)
+
+    with tempfile.TemporaryDirectory(prefix="sv-gui-") as scratch:
+        with VirtualDisplay(scratch) as display:
+            os.environ["DISPLAY"] = display.display
+            print("virtual display %s" % display.display)
+            ss.stop_wine(args.prefix)
+            shutil.rmtree(args.prefix, ignore_errors=True)
+            try:
+                code = driver(args, scratch) if args.mode == "driver" else smoke(args, scratch)
+            except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
+                print("PROBLEM: %s" % error)
+                code = 1
+            finally:
+                ss.stop_wine(args.prefix)
+    print("GUI %s tests %s" % (args.mode, "passed" if code == 0 else "FAILED"))
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())
