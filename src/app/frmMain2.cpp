@@ -27,11 +27,14 @@
 
 namespace sv::app {
 
+using database::StringList;
+using database::TUFileOp;
 using engine::CheckBox;
 using engine::Control;
 using engine::Label;
 using engine::ListView;
 using engine::Page;
+using registry::TURegistryOp;
 
 namespace {
 
@@ -483,6 +486,10 @@ void TfrmMain::CreateTitleArea() {
   AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 6, 4, 31, 11, false);
   AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 6 - 30 - 2, 4, 30, 11, false);
   AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 24, 78, 18, true);
+  // The buttons lie on the header picture: above it in the drawing order.
+  for (const int id : {ids::imgClose, ids::imgMin, ids::imgSettings}) {
+    ::SetWindowPos(Ctl(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
 }
 
 void TfrmMain::CreateFootArea() {
@@ -506,10 +513,10 @@ void TfrmMain::CreateFootArea() {
               {L"Support Software:", ids::labSupportNum}};
   int y = 10;
   for (const auto& row : rows) {
-    SetControlFont(AddLabel(left, 0, row.caption, 12, y, 128, 17), footFont);
+    SetControlFont(AddLabel(left, 0, row.caption, 6, y, 138, 17), footFont);
     DWORD style = SS_NOPREFIX;
     if (row.valueId == ids::labSupportNum) style |= SS_NOTIFY;
-    const HWND value = AddLabel(left, row.valueId, L"", 142, y, 120, 17, style);
+    const HWND value = AddLabel(left, row.valueId, L"", 146, y, 118, 17, style);
     SetControlFont(value, footFont);
     if (row.valueId == ids::labSupportNum) ::SetWindowSubclass(value, LinkLabelProc, 0, 0);
     y += 21;
@@ -592,7 +599,7 @@ void TfrmMain::CreateUninstallPage() {
       AddLabel(hint, ids::labTitle, L"", 4, 12, kHintPaneWidth - 8, 24, SS_NOPREFIX | SS_CENTER);
   SetControlFont(title, static_cast<HFONT>(fonts_->title.Get()));
   // The hint shows a doubled ampersand as one.
-  const HWND text = AddLabel(hint, ids::labHint, L"", 12, 44, kHintPaneWidth - 16, 220, 0);
+  const HWND text = AddLabel(hint, ids::labHint, L"", 4, 44, kHintPaneWidth - 6, 220, 0);
   SetControlFont(text, static_cast<HFONT>(fonts_->hint.Get()));
   LayoutUninstallPage();
   ::ShowWindow(page, SW_HIDE);
@@ -1456,7 +1463,7 @@ void TfrmMain::imgSESaveClick() {
     return ::SendMessageW(Ctl(id), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
   };
   const auto write = [this](std::string_view section, std::string_view key, int value) {
-    WriteProfileString(platform_, settingsPath_, section, key, std::to_string(value));
+    WriteProfileValue(platform_, settingsPath_, section, key, std::to_string(value));
   };
   try {
     if (!FileExists(platform_, settingsPath_)) CreateDefaultSettings(platform_, settingsPath_);

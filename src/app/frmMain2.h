@@ -72,9 +72,11 @@ class TfrmMain final : public engine::WindowControls {
   // when the window is gone.
   bool OnWindowThread(const std::function<void()>& call);
 
- private:
+  // The window procedure of the class (the object rides in GWLP_USERDATA).
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                      LPARAM lParam) noexcept;
+
+ private:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   // Building the window.

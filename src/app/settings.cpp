@@ -109,8 +109,8 @@ void CreateDefaultSettings(platform::Platform& platform, std::string_view path) 
   }
 }
 
-std::optional<std::string> FindProfileString(std::string_view text, std::string_view section,
-                                             std::string_view key) {
+std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
+                                            std::string_view key) {
   bool inSection = false;
   for (const auto line : SplitLines(text)) {
     if (const auto name = SectionOf(line)) {
@@ -129,13 +129,13 @@ std::optional<std::string> FindProfileString(std::string_view text, std::string_
 
 int ProfileInteger(std::string_view text, std::string_view section, std::string_view key,
                    int fallback) {
-  const auto value = FindProfileString(text, section, key);
+  const auto value = FindProfileValue(text, section, key);
   if (!value) return fallback;
   return ParseInteger(*value).value_or(fallback);
 }
 
-std::string WithProfileString(std::string_view text, std::string_view section, std::string_view key,
-                              std::string_view value) {
+std::string WithProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                             std::string_view value) {
   const auto lines = SplitLines(text);
   const std::string entry = std::string(key) + "=" + std::string(value);
   std::optional<std::size_t> sectionLine;
@@ -172,10 +172,10 @@ std::string WithProfileString(std::string_view text, std::string_view section, s
   return out;
 }
 
-void WriteProfileString(platform::Platform& platform, std::string_view path,
-                        std::string_view section, std::string_view key, std::string_view value) {
+void WriteProfileValue(platform::Platform& platform, std::string_view path,
+                       std::string_view section, std::string_view key, std::string_view value) {
   const auto current = platform::ReadWholeFile(platform.files, path);
-  const std::string text = WithProfileString(current.value_or(std::string()), section, key, value);
+  const std::string text = WithProfileValue(current.value_or(std::string()), section, key, value);
   if (platform::WriteWholeFile(platform.files, path, text) != platform::kSuccess) {
     throw Error(FillPlaceholder(kUnableToWrite, path));
   }
@@ -196,7 +196,7 @@ SettingsValues ReadSettings(platform::Platform& platform, std::string_view path)
   read(kKeyWindowsStartup, values.windowsStartup);
   read(kKeyStartupMinimize, values.startupMinimize);
   values.lastTime =
-      FindProfileString(text, kSectionUpdate, kKeyLastTime).value_or(NowText(platform));
+      FindProfileValue(text, kSectionUpdate, kKeyLastTime).value_or(NowText(platform));
   return values;
 }
 

@@ -58,18 +58,19 @@ void CreateDefaultSettings(platform::Platform& platform, std::string_view path);
 [[nodiscard]] SettingsValues ReadSettings(platform::Platform& platform, std::string_view path);
 
 // The profile functions, on text and on the file.
-[[nodiscard]] std::optional<std::string> FindProfileString(std::string_view text,
-                                                           std::string_view section,
-                                                           std::string_view key);
+[[nodiscard]] std::optional<std::string> FindProfileValue(std::string_view text,
+                                                          std::string_view section,
+                                                          std::string_view key);
 [[nodiscard]] int ProfileInteger(std::string_view text, std::string_view section,
                                  std::string_view key, int fallback);
 // The text with key=value set in the section: an existing key is replaced where it stands, a
 // new key goes after the section's last entry, a new section at the end. CR LF line ends.
-[[nodiscard]] std::string WithProfileString(std::string_view text, std::string_view section,
-                                            std::string_view key, std::string_view value);
-// One write, straight to the file. Throws sv::Error "Unable to write to %s".
-void WriteProfileString(platform::Platform& platform, std::string_view path,
-                        std::string_view section, std::string_view key, std::string_view value);
+[[nodiscard]] std::string WithProfileValue(std::string_view text, std::string_view section,
+                                           std::string_view key, std::string_view value);
+// One write, straight to the file (not the system function of that name, which <windows.h>
+// makes a macro). Throws sv::Error "Unable to write to %s".
+void WriteProfileValue(platform::Platform& platform, std::string_view path,
+                       std::string_view section, std::string_view key, std::string_view value);
 
 // What the options mean for the result lists.
 enum class ViewStyle { Icons, Report, List };

@@ -70,25 +70,25 @@ TEST_F(SettingsFile, ValuesAreReadAsTheSystemReadsThem) {
 
 TEST(ProfileText, WritingReplacesInPlaceAddsToTheSectionOrAppendsASection) {
   const std::string text = "[Settings]\r\nA=1\r\nB=2\r\n\r\n[Other]\r\nC=3\r\n";
-  EXPECT_EQ(WithProfileString(text, "settings", "b", "9"),
+  EXPECT_EQ(WithProfileValue(text, "settings", "b", "9"),
             "[Settings]\r\nA=1\r\nb=9\r\n\r\n[Other]\r\nC=3\r\n");
-  EXPECT_EQ(WithProfileString(text, "Settings", "New", "x"),
+  EXPECT_EQ(WithProfileValue(text, "Settings", "New", "x"),
             "[Settings]\r\nA=1\r\nB=2\r\nNew=x\r\n\r\n[Other]\r\nC=3\r\n");
-  EXPECT_EQ(WithProfileString(text, "Update Information", "Last Time", "t"),
+  EXPECT_EQ(WithProfileValue(text, "Update Information", "Last Time", "t"),
             text + "[Update Information]\r\nLast Time=t\r\n");
-  EXPECT_EQ(WithProfileString("", "S", "K", "V"), "[S]\r\nK=V\r\n");
+  EXPECT_EQ(WithProfileValue("", "S", "K", "V"), "[S]\r\nK=V\r\n");
   // A file written with bare line feeds comes back with CR LF.
-  EXPECT_EQ(WithProfileString("[S]\nK=1\n", "S", "K", "2"), "[S]\r\nK=2\r\n");
+  EXPECT_EQ(WithProfileValue("[S]\nK=1\n", "S", "K", "2"), "[S]\r\nK=2\r\n");
 }
 
 TEST_F(SettingsFile, SavingTwiceGivesTheSameFile) {
   CreateDefaultSettings(platform, kPath);
   for (int round = 0; round < 2; ++round) {
-    WriteProfileString(platform, kPath, kSectionSettings, kKeyHiddenProcess, "1");
-    WriteProfileString(platform, kPath, kSectionSettings, kKeyWindowsStartup, "0");
+    WriteProfileValue(platform, kPath, kSectionSettings, kKeyHiddenProcess, "1");
+    WriteProfileValue(platform, kPath, kSectionSettings, kKeyWindowsStartup, "0");
   }
   const std::string once = Content();
-  WriteProfileString(platform, kPath, kSectionSettings, kKeyHiddenProcess, "1");
+  WriteProfileValue(platform, kPath, kSectionSettings, kKeyHiddenProcess, "1");
   EXPECT_EQ(Content(), once);
   EXPECT_NE(once.find("Hidden Process=1\r\n"), std::string::npos);
   EXPECT_EQ(ReadSettings(platform, kPath).hiddenProcess, 1);
@@ -97,7 +97,7 @@ TEST_F(SettingsFile, SavingTwiceGivesTheSameFile) {
 TEST_F(SettingsFile, AWriteThatFailsNamesTheFile) {
   CreateDefaultSettings(platform, kPath);
   machine.faults.Inject(fake::Op::OpenFile, "*", platform::kErrorAccessDenied);
-  EXPECT_THROW(WriteProfileString(platform, kPath, kSectionSettings, kKeyAutoUpdate, "1"), Error);
+  EXPECT_THROW(WriteProfileValue(platform, kPath, kSectionSettings, kKeyAutoUpdate, "1"), Error);
 }
 
 TEST(SettingsRules, ViewStyleAndColumnWidths) {
