@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <thread>
 #include <vector>
 
 #include "app/ImageEx.h"
@@ -23,6 +24,7 @@
 #include "online/submission.h"
 #include "online/update_check.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_http.h"
 #include "registry/opUninstallRegistry.h"
 
 namespace sv::app {
@@ -63,6 +65,8 @@ constexpr COLORREF kColorUnsupported = RGB(204, 3, 3);
 constexpr UINT kInvokeMessage = WM_APP + 1;
 constexpr UINT WM_TRAYICON = WM_USER + 100;
 constexpr UINT kTrayIconId = 1;
+constexpr UINT_PTR kTimerUpdate = 1;
+constexpr UINT kUpdateDelayMs = 30000;
 
 // Panel styles (low bits of the window style are free for a custom class).
 constexpr DWORD kPanelTopLine = 0x0001;     // a 2 px line on top, status text below it
@@ -337,6 +341,9 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_TIMER:
+      if (wParam == kTimerUpdate) timerUpdateTimer();
+      return 0;
     case WM_TRAYICON:
       TrayIconNotify(lParam);
       return 0;
@@ -874,6 +881,8 @@ void TfrmMain::LoadSettings() {
     ::SendMessageW(Ctl(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
   };
   tick(ids::chkAutoUpdate, values.autoUpdate == 1);
+  // The automatic check runs once, 30 seconds after the first showing.
+  if (values.autoUpdate == 1) ::SetTimer(hwnd_, kTimerUpdate, kUpdateDelayMs, nullptr);
   tick(ids::chkUpdateDel, values.deleteUpdate == 1);
   ::SetWindowTextW(Ctl(ids::labLastTime), W("Last Time: " + values.lastTime).c_str());
   tick(ids::chkHideTip, values.hiddenRightTips == 1);
@@ -1493,12 +1502,24 @@ void TfrmMain::imgSESaveClick() {
 }
 
 void TfrmMain::imgSubmitClick() {
-  // The exchange with the vendor's service is wired in with the online services; the form
-  // is checked already, so an empty name is refused the same way it will be then.
-  const std::string name = Trim(N(WindowTextOf(Ctl(ids::edtSoftName))));
-  if (name.empty()) {
-    ShowMessageBox(online::kMessageNoName, online::kSubmitCaption, MB_OK | MB_ICONINFORMATION);
+  const auto text = [this](int id) { return N(WindowTextOf(Ctl(id))); };
+  const online::SoftwareSubmission typed{
+      text(ids::edtSoftName), text(ids::edtSoftVer), text(ids::cmbSoftType), text(ids::cmbOS),
+      text(ids::edtDownLink), text(ids::memoOther),  text(ids::edtEMail)};
+  // The exchange blocks the window for its duration, as a form post does.
+  const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  win32::Win32HttpTransport transport;
+  const online::SubmitOutcome outcome = online::SubmitSoftwareForm(
+      transport,
+      online::ExchangeOptions::ForSetting(ReadServiceUrlSetting(platform_, settingsPath_)), typed);
+  ::SetCursor(previous);
+  if (outcome.clearTextFields) {
+    for (const int id :
+         {ids::edtSoftName, ids::edtSoftVer, ids::edtDownLink, ids::memoOther, ids::edtEMail}) {
+      ::SetWindowTextW(Ctl(id), L"");
+    }
   }
+  ShowMessageBox(outcome.message, online::kSubmitCaption, MB_OK | MB_ICONINFORMATION);
 }
 
 void TfrmMain::imgHelpClick() {
@@ -1542,15 +1563,64 @@ void TfrmMain::TrayIconNotify(LPARAM mouseMessage) {
 }
 
 void TfrmMain::sbtnUpdateClick() {
-  // The update check itself comes with the online services; without the updater the user is
-  // sent to the web site, as the update check does when it finds nothing to start.
-  const std::string updater = online::UpdaterPath(executablePath_);
-  if (FileExists(platform_, updater)) {
-    ::ShellExecuteW(hwnd_, L"open", W(updater).c_str(), L"", L"", SW_SHOWNORMAL);
+  if (FileExists(platform_, online::UpdaterPath(executablePath_))) {
+    StartUpdater();
   } else {
     ShowMessageBox(online::PleaseVisitMessage(), online::kUpdateCaption,
                    MB_OK | MB_ICONINFORMATION);
   }
+}
+
+namespace {
+
+// Records the start and hands over to the updater; the program neither waits for it nor ends.
+void LaunchUpdater(platform::Platform platform, const std::string& settingsPath,
+                   const std::string& executablePath) {
+  WriteLastUpdateTime(platform, settingsPath);
+  ::ShellExecuteW(nullptr, L"open", W(online::UpdaterPath(executablePath)).c_str(), L"", L"",
+                  SW_SHOWNORMAL);
+}
+
+// The automatic check: on a thread of its own, touching no control and showing nothing.
+void UpdateCheckThread(platform::Platform platform, std::string settingsPath,
+                       std::string executablePath) noexcept {
+  try {
+    const std::string programVer =
+        online::ProgramVersionText(GetFileDate(platform, executablePath, kFileDateLastWrite));
+    std::string dataVer;
+    std::string softDataVer;
+    {
+      TUFileOp database(platform);
+      dataVer = database.GetDataVersion(1);
+      softDataVer = database.GetSoftDataVersion(1);
+    }
+    win32::Win32HttpTransport transport;
+    const int result = online::CheckUpdateOnline(
+        transport,
+        online::ExchangeOptions::ForSetting(ReadServiceUrlSetting(platform, settingsPath)),
+        programVer, dataVer, softDataVer);
+    if (online::UpdateAvailable(result) && platform.files.GetAttributes(online::UpdaterPath(
+                                               executablePath)) != platform::kInvalidAttributes) {
+      LaunchUpdater(platform, settingsPath, executablePath);
+    }
+  } catch (...) {
+    // Silent by design: the check is a courtesy, and the user asked for nothing.
+  }
+}
+
+}  // namespace
+
+void TfrmMain::StartUpdater() {
+  try {
+    LaunchUpdater(platform_, settingsPath_, executablePath_);
+  } catch (const Error& error) {
+    ShowMessageBox(error.what(), kCaptionError, MB_OK | MB_ICONERROR);
+  }
+}
+
+void TfrmMain::timerUpdateTimer() {
+  ::KillTimer(hwnd_, kTimerUpdate);
+  std::thread(UpdateCheckThread, platform_, settingsPath_, executablePath_).detach();
 }
 
 void TfrmMain::sbtnSubmitSoftClick() {

@@ -126,6 +126,8 @@ class TfrmMain final : public engine::WindowControls {
   void imgHelpClick();
   void imgMinClick();
   void sbtnUpdateClick();
+  void timerUpdateTimer();
+  void StartUpdater();
   void sbtnSubmitSoftClick();
   void sbtnTechnicalClick();
   void labSupportNumClick();

@@ -200,6 +200,18 @@ SettingsValues ReadSettings(platform::Platform& platform, std::string_view path)
   return values;
 }
 
+void WriteLastUpdateTime(platform::Platform& platform, std::string_view path) {
+  if (platform.files.GetAttributes(path) == platform::kInvalidAttributes) {
+    CreateDefaultSettings(platform, path);
+  }
+  WriteProfileValue(platform, path, kSectionUpdate, kKeyLastTime, NowText(platform));
+}
+
+std::string ReadServiceUrlSetting(platform::Platform& platform, std::string_view path) {
+  const std::string text = platform::ReadWholeFile(platform.files, path).value_or(std::string());
+  return FindProfileValue(text, kSectionUpdate, kKeyServiceUrl).value_or(std::string());
+}
+
 ViewStyle ViewStyleOf(int value) noexcept {
   if (value == 0) return ViewStyle::Icons;
   if (value == 2) return ViewStyle::Report;

@@ -24,6 +24,9 @@ inline constexpr std::string_view kKeyDeleteUpdate = "Delete Update";
 inline constexpr std::string_view kKeyWindowsStartup = "Windows Startup";
 inline constexpr std::string_view kKeyStartupMinimize = "Startup Minimize";
 inline constexpr std::string_view kKeyLastTime = "Last Time";
+// Points the online services at another address (a mirror, a test service); never written by
+// the program itself.
+inline constexpr std::string_view kKeyServiceUrl = "Service URL";
 // The start-with-Windows value under the machine's Run key.
 inline constexpr std::string_view kRunValueName = "Vestrel";
 
@@ -56,6 +59,14 @@ void CreateDefaultSettings(platform::Platform& platform, std::string_view path);
 // Reads every option; a missing file, key or a value that is not an integer reads as its
 // default ("Last Time": `now` formatted).
 [[nodiscard]] SettingsValues ReadSettings(platform::Platform& platform, std::string_view path);
+
+// "Last Time" becomes now (the default file is written first when there is none). Throws
+// sv::Error "Unable to write to %s".
+void WriteLastUpdateTime(platform::Platform& platform, std::string_view path);
+
+// The "Service URL" text as stored; empty when there is none.
+[[nodiscard]] std::string ReadServiceUrlSetting(platform::Platform& platform,
+                                                std::string_view path);
 
 // The profile functions, on text and on the file.
 [[nodiscard]] std::optional<std::string> FindProfileValue(std::string_view text,

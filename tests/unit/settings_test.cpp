@@ -100,6 +100,21 @@ TEST_F(SettingsFile, AWriteThatFailsNamesTheFile) {
   EXPECT_THROW(WriteProfileValue(platform, kPath, kSectionSettings, kKeyAutoUpdate, "1"), Error);
 }
 
+TEST_F(SettingsFile, TheUpdateTimeIsWrittenIntoTheFileOrANewDefaultFile) {
+  machine.clock.SetLocalOffsetMinutes(-60);
+  WriteLastUpdateTime(platform, kPath);
+  EXPECT_NE(Content().find("Startup Minimize=0\r\n[Update Information]\r\n"
+                           "Last Time=2024-03-15 11:00:00\r\n"),
+            std::string::npos);
+  Put("[Settings]\r\nAuto Update=1\r\n[Update Information]\r\nLast Time=old\r\n"
+      "Service URL=http://127.0.0.1:8080\r\n");
+  WriteLastUpdateTime(platform, kPath);
+  EXPECT_EQ(Content(),
+            "[Settings]\r\nAuto Update=1\r\n[Update Information]\r\n"
+            "Last Time=2024-03-15 11:00:00\r\nService URL=http://127.0.0.1:8080\r\n");
+  EXPECT_EQ(ReadServiceUrlSetting(platform, kPath), "http://127.0.0.1:8080");
+}
+
 TEST(SettingsRules, ViewStyleAndColumnWidths) {
   EXPECT_EQ(ViewStyleOf(0), ViewStyle::Icons);
   EXPECT_EQ(ViewStyleOf(2), ViewStyle::Report);
