@@ -133,6 +133,15 @@ void MemoryWindow::SetRowSelected(ListView list, int index, bool selected) {
   rows[static_cast<std::size_t>(index)].selected = selected;
 }
 
+void MemoryWindow::SetRowChecked(ListView list, int index, bool checked) {
+  std::lock_guard lock(mutex_);
+  auto& rows = ListOf(list);
+  if (index < 0 || index >= static_cast<int>(rows.size())) return;
+  auto& row = rows[static_cast<std::size_t>(index)];
+  row.checked = checked;
+  if (row.stateIndex != 2) row.stateIndex = checked ? 1 : 0;
+}
+
 void MemoryWindow::DeleteRow(ListView list, int index) {
   std::lock_guard lock(mutex_);
   auto& rows = ListOf(list);

@@ -31,6 +31,7 @@ class MemoryWindow : public WindowControls {
   ListRow Row(ListView list, int index) override;
   void SetRowCaption(ListView list, int index, std::string_view caption) override;
   void SetRowSelected(ListView list, int index, bool selected) override;
+  void SetRowChecked(ListView list, int index, bool checked) override;
   void DeleteRow(ListView list, int index) override;
   void SetGaugeMax(int maximum) override;
   void SetGaugeProgress(int progress) override;

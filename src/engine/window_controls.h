@@ -67,6 +67,9 @@ class WindowControls {
   [[nodiscard]] virtual ListRow Row(ListView list, int index) = 0;
   virtual void SetRowCaption(ListView list, int index, std::string_view caption) = 0;
   virtual void SetRowSelected(ListView list, int index, bool selected) = 0;
+  // Ticks or clears the row; its state image follows (1 or 0) unless it is the unsupported
+  // mark (2), which stays.
+  virtual void SetRowChecked(ListView list, int index, bool checked) = 0;
   virtual void DeleteRow(ListView list, int index) = 0;
 
   // The gauge is repainted at once on every change, so progress shows row by row.
