@@ -96,10 +96,14 @@ def run_logged(args, scratch, name, program, arguments):
     with open(log_path, "rb") as log:
         text = log.read().decode("utf-8", "replace")
     print("---- %s %s" % (program, " ".join(arguments)))
-    print("\n".join(line for line in text.splitlines() if not line.startswith("wine: ")))
+    # Wine's notes are not the program's, but a crash report is worth showing.
+    print("\n".join(line for line in text.splitlines()
+                    if not line.startswith("wine: ") or "nhandled" in line))
     if code is None:
         print("%s did not end within %d s" % (program, RUN_TIMEOUT))
         return 1
+    if code != 0:
+        print("%s ended with exit code %d (0x%08x)" % (program, code, code & 0xFFFFFFFF))
     return code
 
 

@@ -809,6 +809,8 @@ TEST_F(Sorvane, SupportPageListsEverySupportedProgramSorted) {
 }  // namespace sv::gui
 
 int main(int argc, char** argv) {
+  // Unbuffered, so a run that ends abruptly still shows how far it came.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   ::testing::InitGoogleTest(&argc, argv);
   int wide = 0;
   LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &wide);
