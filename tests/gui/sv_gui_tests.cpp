@@ -540,6 +540,7 @@ TEST_F(Sorvane, DoubleClickOnASupportedOrResidueRowShowsItsDetail) {
         kScanTimeout))
         << "page " << Page() << ", " << files.Count() << " file rows (want " << detail.files.size()
         << "), " << registry.Count() << " registry rows (want " << detail.registry.size() << ")";
+    EXPECT_EQ(list.Param(item), 0) << "opening the detail view ticked the row";
     EXPECT_EQ(Text(C(ids::labUS1Type)), residue ? L"Residual" : L"Installation");
     EXPECT_EQ(Text(C(ids::labUS1Soft)), shownName);
     const auto compare = [](const ListView& shown,
@@ -579,6 +580,74 @@ TEST_F(Sorvane, DoubleClickOnAnUnsupportedRowOpensTheSubmissionWithItsName) {
   Shot(L"submit");
   ASSERT_TRUE(Click(C(ids::imgSCancel)));
   EXPECT_TRUE(WaitUntil([&] { return Page() == "results"; }));
+}
+
+class TickRow : public Sorvane, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TickRow, ShowsTheTickAndTakesItBack) {
+  const bool bySpace = GetParam();
+  Start();
+  Scan();
+  const ListView installed = List(ids::lstvNList);
+  const int item = installed.Find(1, TheMachine().supported.at(0).name);
+  ASSERT_GE(item, 0);
+  const auto others = [&] {
+    auto images = installed.StateImages();
+    images.erase(images.begin() + item);
+    return images;
+  };
+  const auto before = others();
+  LPARAM start = 0;
+  if (bySpace) {
+    // Selecting the row by its name focuses it and must leave the tick alone.
+    ASSERT_TRUE(installed.ClickRow(item));
+    ASSERT_TRUE(WaitUntil([&] { return installed.IsFocused(item); }));
+    start = installed.Param(item);
+    EXPECT_EQ(start, 0) << "a click on the row's name ticked it";
+  }
+  for (const LPARAM tick : {1 - start, start}) {
+    if (bySpace) {
+      ASSERT_TRUE(PressKey(installed.Window(), VK_SPACE));
+    } else {
+      ASSERT_TRUE(installed.ClickStateIcon(item)) << "the row shows no state image";
+    }
+    ASSERT_TRUE(WaitUntil([&] { return installed.Param(item) == tick; })) << "tick " << tick;
+    EXPECT_TRUE(WaitUntil([&] { return installed.StateImage(item) == (tick ? 2 : 1); }))
+        << "state image " << installed.StateImage(item) << " for tick " << tick;
+    EXPECT_EQ(others(), before) << "another row changed";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(MouseAndSpace, TickRow, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "Space" : "StateIcon"; });
+
+TEST_F(Sorvane, SelectAllTicksTheSupportedRowsAndEveryResidue) {
+  Start();
+  Scan();
+  const ListView installed = List(ids::lstvNList);
+  const ListView residues = List(ids::lstvRList);
+  for (const bool checked : {true, false}) {
+    SCOPED_TRACE(checked ? "ticked" : "cleared");
+    ASSERT_TRUE(SetChecked(C(ids::chkSelectAll2), checked));
+    ASSERT_TRUE(SetChecked(C(ids::chkSelectAll1), checked));
+    const LPARAM tick = checked ? 1 : 0;
+    EXPECT_TRUE(WaitUntil([&] {
+      for (int item = 0; item < residues.Count(); ++item)
+        if (residues.Param(item) != tick) return false;
+      return true;
+    })) << "the residues' ticks";
+    EXPECT_TRUE(WaitUntil([&] {
+      const auto rows = installed.Rows();
+      for (size_t item = 0; item < rows.size(); ++item) {
+        const bool supported = rows[item][2] == L"Supported";
+        const int row = static_cast<int>(item);
+        if (installed.Param(row) != (supported ? tick : 0)) return false;
+        if (installed.StateImage(row) != (supported ? (checked ? 2 : 1) : 3)) return false;
+      }
+      return true;
+    })) << "the installed rows' ticks: supported rows follow the box, unsupported ones keep "
+           "their mark and no tick";
+  }
 }
 
 struct CleanCase {
