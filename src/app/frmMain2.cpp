@@ -1131,7 +1131,15 @@ void TfrmMain::SetText(Label label, std::string_view text) {
 }
 
 void TfrmMain::SetEnabled(Control control, bool enabled) {
-  OnWindowThread([&] { ::EnableWindow(ControlOf(control), enabled ? TRUE : FALSE); });
+  OnWindowThread([&] {
+    ::EnableWindow(ControlOf(control), enabled ? TRUE : FALSE);
+    // A scan that found nothing to show stays on the welcome page; "Scan in progress" must not
+    // stay with it once the scan is over.
+    if (control == Control::imgScan && enabled && page_ == Page::pgWelcome) {
+      ::SetWindowTextW(Ctl(ids::labTitle), W(kWelcomeTitle).c_str());
+      ::SetWindowTextW(Ctl(ids::labHint), W(WelcomeHintText()).c_str());
+    }
+  });
 }
 
 bool TfrmMain::IsEnabled(Control control) {
@@ -1358,11 +1366,20 @@ LRESULT TfrmMain::OnNotify(const NMHDR& header) {
       lstvNListColumnClick(list, reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
       return 0;
     case NM_CLICK: {
-      // A click on the tick box of a row ticks or clears it.
+      // A click on the tick box of a row ticks or clears it. With whole-row selection some
+      // list views report every part of the row as "on the item", so the box is also found by
+      // its place: left of the (empty) icon cell.
       LVHITTESTINFO hit{};
       hit.pt = reinterpret_cast<const NMITEMACTIVATE&>(header).ptAction;
       const int index = ListView_HitTest(header.hwndFrom, &hit);
-      if (index >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) ToggleRowTick(list, index);
+      if (index < 0) return 0;
+      RECT bounds{};
+      RECT icon{};
+      ListView_GetItemRect(header.hwndFrom, index, &bounds, LVIR_BOUNDS);
+      ListView_GetItemRect(header.hwndFrom, index, &icon, LVIR_ICON);
+      const bool onBox = (hit.flags & LVHT_ONITEM) == LVHT_ONITEMSTATEICON ||
+                         (hit.pt.x >= bounds.left && hit.pt.x < icon.left);
+      if (onBox) ToggleRowTick(list, index);
       return 0;
     }
     case LVN_KEYDOWN:
