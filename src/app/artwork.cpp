@@ -94,8 +94,9 @@ HRESULT CreateFactory(ComPtr<IWICImagingFactory>& factory) noexcept {
                             IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Receive()));
 }
 
-// A JPEG's last marker is EOI (FF D9). Decoders fill a picture whose data stops early with grey
-// and call that a warning; a cut-off resource is a broken build and must show as one.
+// A JPEG's last marker is EOI (FF D9). A decoder may fill a picture whose data stops early with
+// grey and report success (libjpeg calls it a warning); a cut-off resource is a broken build and
+// must show as one.
 bool EndsLikeJpeg(std::span<const std::uint8_t> bytes) noexcept {
   // Some writers pad after EOI; allow a little of that, never a missing end.
   constexpr std::size_t kSlack = 16;
@@ -203,11 +204,12 @@ ImageListHandle MakeCheckImageList() noexcept {
     if (!bitmap.Ok()) return {};
     RECT all{0, 0, kSize * kImages, kSize};
     ::FillRect(dc.Get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    // A check box of the usual 13 pixels in the middle of the cell.
+    // A check box of the usual 13 pixels. Flat: the sunken 3-D box draws its lower and right
+    // edges in the highlight colour, which is white and would vanish on the white cell.
     RECT unticked{1, 1, 14, 14};
     RECT ticked{kSize + 1, 1, kSize + 14, 14};
-    ::DrawFrameControl(dc.Get(), &unticked, DFC_BUTTON, DFCS_BUTTONCHECK);
-    ::DrawFrameControl(dc.Get(), &ticked, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
+    ::DrawFrameControl(dc.Get(), &unticked, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT);
+    ::DrawFrameControl(dc.Get(), &ticked, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED | DFCS_FLAT);
     // The unsupported mark: a red disc crossed by a white bar.
     const Selection brush(dc.Get(), ::GetStockObject(DC_BRUSH));
     const Selection pen(dc.Get(), ::GetStockObject(DC_PEN));

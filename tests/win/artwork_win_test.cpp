@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/artwork.h"
@@ -37,6 +39,10 @@ struct Picture {
   int width, height;
   std::vector<Probe> probes;  // places whose colour make-artwork.sh paints flat
 };
+
+void PrintTo(const Picture& picture, std::ostream* out) {
+  *out << picture.file;
+}
 
 constexpr Rgb kBlue{0, 130, 203};
 constexpr Rgb kBlueLight{72, 170, 226};
@@ -86,12 +92,9 @@ std::vector<std::uint8_t> ReadPicture(const std::string& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The pixels of one of our DIB sections as 0xAARRGGBB, in memory order: top row first when the
-// section is top-down, as the probes (gradients, top and bottom bands) then find it. The header's
-// sign cannot tell: Wine reports a positive height there for top-down sections too.
 struct Pixels {
   int width = 0, height = 0;
-  std::vector<std::uint32_t> data;
+  std::vector<std::uint32_t> data;  // 0xAARRGGBB, top row first
 
   [[nodiscard]] std::uint32_t At(int x, int y) const {
     return data[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
@@ -104,16 +107,35 @@ struct Pixels {
   }
 };
 
+// The pixels of a bitmap as 0xAARRGGBB, top row first as it appears on screen, whichever way
+// round its memory is laid out. Our bitmaps are 32-bit DIB sections; anything else reads as empty.
 Pixels Read(HBITMAP bitmap) {
   DIBSECTION dib{};
   Pixels pixels;
-  if (::GetObjectW(bitmap, sizeof(dib), &dib) != sizeof(dib)) return pixels;
-  EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
+  if (::GetObjectW(bitmap, sizeof(dib), &dib) != sizeof(dib) || dib.dsBm.bmBitsPixel != 32) {
+    ADD_FAILURE() << "not a 32-bit DIB section";
+    return pixels;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = dib.dsBm.bmWidth;
+  info.bmiHeader.biHeight = -dib.dsBm.bmHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> data(static_cast<std::size_t>(dib.dsBm.bmWidth) *
+                                  static_cast<std::size_t>(dib.dsBm.bmHeight));
+  HDC screen = ::GetDC(nullptr);
+  const int rows = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(dib.dsBm.bmHeight), data.data(),
+                               &info, DIB_RGB_COLORS);
+  ::ReleaseDC(nullptr, screen);
+  if (rows != dib.dsBm.bmHeight) {
+    ADD_FAILURE() << "GetDIBits read " << rows << " rows";
+    return pixels;
+  }
   pixels.width = dib.dsBm.bmWidth;
   pixels.height = dib.dsBm.bmHeight;
-  const auto* bits = static_cast<const std::uint32_t*>(dib.dsBm.bmBits);
-  pixels.data.assign(bits, bits + static_cast<std::size_t>(pixels.width) *
-                                      static_cast<std::size_t>(pixels.height));
+  pixels.data = std::move(data);
   return pixels;
 }
 
@@ -321,7 +343,9 @@ TEST(ArtworkCheckImages, UntickedTickedAndUnsupported) {
     EXPECT_TRUE(Near(images.back().ColourAt(0, 0), kWhite, 0)) << "image " << i << " not on white";
   }
   EXPECT_FALSE(images[0].data == images[1].data) << "the tick is missing";
-  // The box of an unticked check is empty inside; the tick darkens its middle.
+  // Both boxes have an edge; the unticked one is empty inside, the tick darkens the middle.
+  EXPECT_FALSE(Near(images[0].ColourAt(1, 7), kWhite, 30));
+  EXPECT_FALSE(Near(images[1].ColourAt(1, 7), kWhite, 30));
   EXPECT_TRUE(Near(images[0].ColourAt(7, 7), kWhite, 0));
   EXPECT_FALSE(Near(images[1].ColourAt(7, 7), kWhite, 60));
   // A red disc crossed by a white bar.
