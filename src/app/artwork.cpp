@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <utility>
 
 #include "platform/win32/handles.h"
 
@@ -80,8 +81,8 @@ Dib CreateDib(int width, int height) noexcept {
   return dib;
 }
 
-// GDI and the 32bppBGR conversion leave the fourth byte undefined (mostly 0); an image list that
-// sees some non-zero bytes there would take them for transparency.
+// The 32bppBGR format leaves the fourth byte undefined and GDI drawing clears it; an image list
+// that sees some non-zero bytes there would take the rest for transparency.
 void MakeOpaque(const Dib& dib, int width, int height) noexcept {
   ::GdiFlush();
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);

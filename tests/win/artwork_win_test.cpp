@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -207,6 +208,29 @@ INSTANTIATE_TEST_SUITE_P(Committed, ArtworkPicture, ::testing::ValuesIn(Pictures
                            }
                            return name;
                          });
+
+// The application icon carries the three sizes the shell asks for, each drawn for its size.
+TEST(ArtworkIcon, HoldsSixteenThirtyTwoAndFortyEight) {
+  HMODULE self = ::GetModuleHandleW(nullptr);
+  HRSRC found = ::FindResourceW(self, MAKEINTRESOURCEW(IDI_SORVANE), RT_GROUP_ICON);
+  ASSERT_NE(found, nullptr);
+  const auto* directory =
+      static_cast<const std::uint8_t*>(::LockResource(::LoadResource(self, found)));
+  ASSERT_NE(directory, nullptr);
+  // The group directory: three 16-bit fields, then one 14-byte entry per image.
+  const int count = directory[4] | (directory[5] << 8);
+  ASSERT_EQ(::SizeofResource(self, found), static_cast<DWORD>(6 + 14 * count));
+  std::vector<int> sizes;
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t* entry = directory + 6 + 14 * i;
+    EXPECT_EQ(entry[0], entry[1]) << "a square icon";
+    sizes.push_back(entry[0]);
+    const int bits = entry[6] | (entry[7] << 8);
+    EXPECT_EQ(bits, 32) << "colour with an alpha channel";
+  }
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48}));
+}
 
 struct BrokenData {
   const char* name;
