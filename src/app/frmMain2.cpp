@@ -71,6 +71,7 @@ constexpr UINT kUpdateDelayMs = 30000;
 // Panel styles (low bits of the window style are free for a custom class).
 constexpr DWORD kPanelTopLine = 0x0001;     // a 2 px line on top, status text below it
 constexpr DWORD kPanelBottomLine = 0x0002;  // a 2 px line at the bottom
+constexpr DWORD kPanelLight = 0x0004;       // light blue-grey instead of white (the list titles)
 
 constexpr wchar_t kSupportMail[] = L"mailto:support@sorvane.com";
 
@@ -124,9 +125,11 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       RECT client;
       ::GetClientRect(hwnd, &client);
       const auto dc = reinterpret_cast<HDC>(wParam);
-      ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
       const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
       const HBRUSH line = ::CreateSolidBrush(kColorLine);
+      ::FillRect(
+          dc, &client,
+          (style & kPanelLight) != 0 ? line : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
       if ((style & kPanelTopLine) != 0) {
         RECT top{0, 0, client.right, 2};
         ::FillRect(dc, &top, line);
@@ -230,6 +233,7 @@ struct TfrmMain::Fonts {
   GdiHandle bold{MakeFont(11, FW_BOLD)};
   GdiHandle big{MakeFont(32)};
   GdiHandle white{::CreateSolidBrush(RGB(255, 255, 255))};
+  GdiHandle light{::CreateSolidBrush(kColorLine)};
 };
 
 // The data module's icon lists as the runs see them: every append happens on the window's
@@ -490,9 +494,10 @@ void TfrmMain::CreateTitleArea() {
   ::SetWindowLongW(header, GWL_STYLE, ::GetWindowLongW(header, GWL_STYLE) | kImageExStretch);
   // The version sits on the picture, drawn without a background of its own.
   AddLabel(logo, ids::labAppVer, L"", 236, 62, 72, 14, SS_NOPREFIX | SS_RIGHT);
-  AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 6, 4, 31, 11, false);
-  AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 6 - 30 - 2, 4, 30, 11, false);
-  AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 24, 78, 18, true);
+  // Their pictures are drawn on the rows of the header they cover.
+  AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 8, 0, 31, 11, false);
+  AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 8 - 30 - 2, 0, 30, 11, false);
+  AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 22, 78, 18, true);
   // The buttons lie on the header picture: above it in the drawing order.
   for (const int id : {ids::imgClose, ids::imgMin, ids::imgSettings}) {
     ::SetWindowPos(Ctl(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -570,11 +575,14 @@ void TfrmMain::CreateFootArea() {
 void TfrmMain::CreateUninstallPage() {
   const HWND page =
       AddPanel(hwnd_, ids::pan_Main_Uninstall, kSideWidth, kTopHeight, kInnerWidth, kContentHeight);
-  AddImageButton(page, ids::imgTitleR, 0, 0, 200, 22, false);
-  AddCheckBox(page, ids::chkSelectAll1, L"Select All", 0, 2, 80);
+  // Each list has a title bar: its picture on the left, "Select All" on the right.
+  titleBarR_ = AddPanel(page, 0, 0, 0, 100, 22, kPanelLight);
+  AddImageButton(titleBarR_, ids::imgTitleR, 0, 0, 200, 22, false);
+  AddCheckBox(titleBarR_, ids::chkSelectAll1, L"Select All", 0, 2, 80);
   const HWND residues = AddListView(page, ids::lstvRList, 0, 22, 100, 104, true);
-  AddImageButton(page, ids::imgTitleN, 0, 126, 200, 22, false);
-  AddCheckBox(page, ids::chkSelectAll2, L"Select All", 0, 128, 80);
+  titleBarN_ = AddPanel(page, 0, 0, 126, 100, 22, kPanelLight);
+  AddImageButton(titleBarN_, ids::imgTitleN, 0, 0, 200, 22, false);
+  AddCheckBox(titleBarN_, ids::chkSelectAll2, L"Select All", 0, 2, 80);
   const HWND installed = AddListView(page, ids::lstvNList, 0, 148, 100, 103, true);
   const HWND status =
       AddPanel(page, ids::panCleanHint, 0, kContentHeight - 24, 100, 24, kPanelTopLine);
@@ -617,11 +625,11 @@ void TfrmMain::LayoutUninstallPage() {
   const auto place = [](HWND control, int x, int y, int w, int h) {
     ::SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  place(Ctl(ids::imgTitleR), 0, 0, 200, 22);
+  place(titleBarR_, 0, 0, width, 22);
   place(Ctl(ids::chkSelectAll1), width - 86, 2, 84, 18);
   place(Ctl(ids::lstvRList), 0, 22, width, 104);
-  place(Ctl(ids::imgTitleN), 0, 126, 200, 22);
-  place(Ctl(ids::chkSelectAll2), width - 86, 128, 84, 18);
+  place(titleBarN_, 0, 126, width, 22);
+  place(Ctl(ids::chkSelectAll2), width - 86, 2, 84, 18);
   place(Ctl(ids::lstvNList), 0, 148, width, kContentHeight - 148 - 24);
   place(Ctl(ids::panCleanHint), 0, kContentHeight - 24, width, 24);
   ::ShowWindow(Ctl(ids::pan_Uninstall_RightHint), hintPaneVisible_ ? SW_SHOW : SW_HIDE);
@@ -1803,6 +1811,12 @@ LRESULT TfrmMain::ColorStatic(HDC dc, HWND control) {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, kColorVersion);
     return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+  }
+  if (id == ids::chkSelectAll1 || id == ids::chkSelectAll2) {
+    // They sit on the list's title bar.
+    ::SetTextColor(dc, kColorDark);
+    ::SetBkColor(dc, kColorLine);
+    return reinterpret_cast<LRESULT>(fonts_->light.Get());
   }
   if (id == ids::labTitle || id == ids::labSettingsTitle) color = kColorBlue;
   if (id == ids::labSupportNum && ::GetPropW(control, L"SvHover") != nullptr) color = kColorBlue;

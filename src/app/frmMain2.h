@@ -167,7 +167,8 @@ class TfrmMain final : public engine::WindowControls {
   bool shown_ = false;
   bool hintPaneVisible_ = true;
   POINT dragOrigin_{};
-  bool supportHover_ = false;
+  HWND titleBarR_ = nullptr;
+  HWND titleBarN_ = nullptr;
 };
 
 }  // namespace sv::app
