@@ -329,6 +329,7 @@ LRESULT CALLBACK TfrmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
+      callTarget_.store(hwnd_);
       FormCreate();
       return 0;
     case kInvokeMessage:
@@ -365,6 +366,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_NCDESTROY:
+      callTarget_.store(nullptr);
       ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       return 0;
@@ -379,7 +381,7 @@ bool TfrmMain::OnWindowThread(const std::function<void()>& call) {
     call();
     return true;
   }
-  const HWND window = hwnd_;
+  const HWND window = callTarget_.load();
   if (window == nullptr) return false;
   DWORD_PTR result = 0;
   // A window that is gone answers 0 and the call is dropped: a run outliving the window
