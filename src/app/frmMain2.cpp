@@ -209,6 +209,19 @@ LRESULT CALLBACK LinkLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
   return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// Report-view columns: caption and width, left to right.
+void AddColumns(HWND list, std::initializer_list<std::pair<const wchar_t*, int>> columns) {
+  int index = 0;
+  for (const auto& [caption, width] : columns) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(caption);
+    column.cx = width;
+    column.iSubItem = index;
+    ListView_InsertColumn(list, index++, &column);
+  }
+}
+
 engine::ListRow EmptyRow() {
   return engine::ListRow{};
 }
@@ -591,24 +604,12 @@ void TfrmMain::CreateUninstallPage() {
   SetControlFont(status, static_cast<HFONT>(fonts_->normal.Get()));
   ::ShowWindow(status, SW_HIDE);
 
-  const auto addColumns = [](HWND list,
-                             std::initializer_list<std::pair<const wchar_t*, int>> columns) {
-    int index = 0;
-    for (const auto& [caption, width] : columns) {
-      LVCOLUMNW column{};
-      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-      column.pszText = const_cast<wchar_t*>(caption);
-      column.cx = width;
-      column.iSubItem = index;
-      ListView_InsertColumn(list, index++, &column);
-    }
-  };
-  addColumns(installed, {{L"No", 40},
+  AddColumns(installed, {{L"No", 40},
                          {L"Software Name", 165},
                          {L"State", 75},
                          {L"Install Date", 85},
                          {L"Publisher", 100}});
-  addColumns(residues, {{L"No", 40}, {L"Software Name", 220}, {L"description ", 205}});
+  AddColumns(residues, {{L"No", 40}, {L"Software Name", 220}, {L"description ", 205}});
 
   const HWND hint = AddPanel(page, ids::pan_Uninstall_RightHint, kInnerWidth - kHintPaneWidth, 0,
                              kHintPaneWidth, kContentHeight);
@@ -652,19 +653,8 @@ void TfrmMain::CreateDetailPage() {
   SetControlFont(AddLabel(page, 0, L"File information", 4, 159, 300, 15),
                  static_cast<HFONT>(fonts_->bold.Get()));
   const HWND files = AddListView(page, ids::lstvUS2File, 0, 175, kInnerWidth, 100, false);
-  for (const auto& [list, caption] :
-       {std::pair{registry, L"Registry Key"}, std::pair{files, L"File Name"}}) {
-    const std::pair<const wchar_t*, int> columns[] = {{L"No", 30}, {caption, 530}, {L"Type", 60}};
-    int index = 0;
-    for (const auto& [text, width] : columns) {
-      LVCOLUMNW column{};
-      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-      column.pszText = const_cast<wchar_t*>(text);
-      column.cx = width;
-      column.iSubItem = index;
-      ListView_InsertColumn(list, index++, &column);
-    }
-  }
+  AddColumns(registry, {{L"No", 30}, {L"Registry Key", 530}, {L"Type", 60}});
+  AddColumns(files, {{L"No", 30}, {L"File Name", 530}, {L"Type", 60}});
   ::ShowWindow(page, SW_HIDE);
 }
 
@@ -696,16 +686,7 @@ void TfrmMain::CreateSupportPage() {
   AddControl(page, ids::cmbSupportSoft, WC_COMBOBOXW, L"",
              CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 120, 10, 260, 300);
   const HWND list = AddListView(page, ids::lstvSoftInfo, 16, 40, 300, 228, false);
-  const std::pair<const wchar_t*, int> columns[] = {{L"No", 40}, {L"Software Name", 230}};
-  int index = 0;
-  for (const auto& [text, width] : columns) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(text);
-    column.cx = width;
-    column.iSubItem = index;
-    ListView_InsertColumn(list, index++, &column);
-  }
+  AddColumns(list, {{L"No", 40}, {L"Software Name", 230}});
   ::ShowWindow(page, SW_HIDE);
 }
 
