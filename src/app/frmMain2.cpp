@@ -71,6 +71,7 @@ constexpr UINT kUpdateDelayMs = 30000;
 // Panel styles (low bits of the window style are free for a custom class).
 constexpr DWORD kPanelTopLine = 0x0001;     // a 2 px line on top, status text below it
 constexpr DWORD kPanelBottomLine = 0x0002;  // a 2 px line at the bottom
+constexpr DWORD kPanelLight = 0x0004;       // light blue-grey instead of white (the list titles)
 
 constexpr wchar_t kSupportMail[] = L"mailto:support@sorvane.com";
 
@@ -124,9 +125,11 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       RECT client;
       ::GetClientRect(hwnd, &client);
       const auto dc = reinterpret_cast<HDC>(wParam);
-      ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
       const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
       const HBRUSH line = ::CreateSolidBrush(kColorLine);
+      ::FillRect(
+          dc, &client,
+          (style & kPanelLight) != 0 ? line : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
       if ((style & kPanelTopLine) != 0) {
         RECT top{0, 0, client.right, 2};
         ::FillRect(dc, &top, line);
@@ -206,6 +209,19 @@ LRESULT CALLBACK LinkLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
   return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// Report-view columns: caption and width, left to right.
+void AddColumns(HWND list, std::initializer_list<std::pair<const wchar_t*, int>> columns) {
+  int index = 0;
+  for (const auto& [caption, width] : columns) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(caption);
+    column.cx = width;
+    column.iSubItem = index;
+    ListView_InsertColumn(list, index++, &column);
+  }
+}
+
 engine::ListRow EmptyRow() {
   return engine::ListRow{};
 }
@@ -230,6 +246,7 @@ struct TfrmMain::Fonts {
   GdiHandle bold{MakeFont(11, FW_BOLD)};
   GdiHandle big{MakeFont(32)};
   GdiHandle white{::CreateSolidBrush(RGB(255, 255, 255))};
+  GdiHandle light{::CreateSolidBrush(kColorLine)};
 };
 
 // The data module's icon lists as the runs see them: every append happens on the window's
@@ -325,6 +342,7 @@ LRESULT CALLBACK TfrmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
+      callTarget_.store(hwnd_);
       FormCreate();
       return 0;
     case kInvokeMessage:
@@ -361,6 +379,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_NCDESTROY:
+      callTarget_.store(nullptr);
       ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       return 0;
@@ -375,7 +394,7 @@ bool TfrmMain::OnWindowThread(const std::function<void()>& call) {
     call();
     return true;
   }
-  const HWND window = hwnd_;
+  const HWND window = callTarget_.load();
   if (window == nullptr) return false;
   DWORD_PTR result = 0;
   // A window that is gone answers 0 and the call is dropped: a run outliving the window
@@ -490,9 +509,10 @@ void TfrmMain::CreateTitleArea() {
   ::SetWindowLongW(header, GWL_STYLE, ::GetWindowLongW(header, GWL_STYLE) | kImageExStretch);
   // The version sits on the picture, drawn without a background of its own.
   AddLabel(logo, ids::labAppVer, L"", 236, 62, 72, 14, SS_NOPREFIX | SS_RIGHT);
-  AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 6, 4, 31, 11, false);
-  AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 6 - 30 - 2, 4, 30, 11, false);
-  AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 24, 78, 18, true);
+  // Their pictures are drawn on the rows of the header they cover.
+  AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 8, 0, 31, 11, false);
+  AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 8 - 30 - 2, 0, 30, 11, false);
+  AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 22, 78, 18, true);
   // The buttons lie on the header picture: above it in the drawing order.
   for (const int id : {ids::imgClose, ids::imgMin, ids::imgSettings}) {
     ::SetWindowPos(Ctl(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -570,35 +590,26 @@ void TfrmMain::CreateFootArea() {
 void TfrmMain::CreateUninstallPage() {
   const HWND page =
       AddPanel(hwnd_, ids::pan_Main_Uninstall, kSideWidth, kTopHeight, kInnerWidth, kContentHeight);
-  AddImageButton(page, ids::imgTitleR, 0, 0, 200, 22, false);
-  AddCheckBox(page, ids::chkSelectAll1, L"Select All", 0, 2, 80);
+  // Each list has a title bar: its picture on the left, "Select All" on the right.
+  titleBarR_ = AddPanel(page, 0, 0, 0, 100, 22, kPanelLight);
+  AddImageButton(titleBarR_, ids::imgTitleR, 0, 0, 200, 22, false);
+  AddCheckBox(titleBarR_, ids::chkSelectAll1, L"Select All", 0, 2, 80);
   const HWND residues = AddListView(page, ids::lstvRList, 0, 22, 100, 104, true);
-  AddImageButton(page, ids::imgTitleN, 0, 126, 200, 22, false);
-  AddCheckBox(page, ids::chkSelectAll2, L"Select All", 0, 128, 80);
+  titleBarN_ = AddPanel(page, 0, 0, 126, 100, 22, kPanelLight);
+  AddImageButton(titleBarN_, ids::imgTitleN, 0, 0, 200, 22, false);
+  AddCheckBox(titleBarN_, ids::chkSelectAll2, L"Select All", 0, 2, 80);
   const HWND installed = AddListView(page, ids::lstvNList, 0, 148, 100, 103, true);
   const HWND status =
       AddPanel(page, ids::panCleanHint, 0, kContentHeight - 24, 100, 24, kPanelTopLine);
   SetControlFont(status, static_cast<HFONT>(fonts_->normal.Get()));
   ::ShowWindow(status, SW_HIDE);
 
-  const auto addColumns = [](HWND list,
-                             std::initializer_list<std::pair<const wchar_t*, int>> columns) {
-    int index = 0;
-    for (const auto& [caption, width] : columns) {
-      LVCOLUMNW column{};
-      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-      column.pszText = const_cast<wchar_t*>(caption);
-      column.cx = width;
-      column.iSubItem = index;
-      ListView_InsertColumn(list, index++, &column);
-    }
-  };
-  addColumns(installed, {{L"No", 40},
+  AddColumns(installed, {{L"No", 40},
                          {L"Software Name", 165},
                          {L"State", 75},
                          {L"Install Date", 85},
                          {L"Publisher", 100}});
-  addColumns(residues, {{L"No", 40}, {L"Software Name", 220}, {L"description ", 205}});
+  AddColumns(residues, {{L"No", 40}, {L"Software Name", 220}, {L"description ", 205}});
 
   const HWND hint = AddPanel(page, ids::pan_Uninstall_RightHint, kInnerWidth - kHintPaneWidth, 0,
                              kHintPaneWidth, kContentHeight);
@@ -617,11 +628,11 @@ void TfrmMain::LayoutUninstallPage() {
   const auto place = [](HWND control, int x, int y, int w, int h) {
     ::SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  place(Ctl(ids::imgTitleR), 0, 0, 200, 22);
+  place(titleBarR_, 0, 0, width, 22);
   place(Ctl(ids::chkSelectAll1), width - 86, 2, 84, 18);
   place(Ctl(ids::lstvRList), 0, 22, width, 104);
-  place(Ctl(ids::imgTitleN), 0, 126, 200, 22);
-  place(Ctl(ids::chkSelectAll2), width - 86, 128, 84, 18);
+  place(titleBarN_, 0, 126, width, 22);
+  place(Ctl(ids::chkSelectAll2), width - 86, 2, 84, 18);
   place(Ctl(ids::lstvNList), 0, 148, width, kContentHeight - 148 - 24);
   place(Ctl(ids::panCleanHint), 0, kContentHeight - 24, width, 24);
   ::ShowWindow(Ctl(ids::pan_Uninstall_RightHint), hintPaneVisible_ ? SW_SHOW : SW_HIDE);
@@ -642,19 +653,8 @@ void TfrmMain::CreateDetailPage() {
   SetControlFont(AddLabel(page, 0, L"File information", 4, 159, 300, 15),
                  static_cast<HFONT>(fonts_->bold.Get()));
   const HWND files = AddListView(page, ids::lstvUS2File, 0, 175, kInnerWidth, 100, false);
-  for (const auto& [list, caption] :
-       {std::pair{registry, L"Registry Key"}, std::pair{files, L"File Name"}}) {
-    const std::pair<const wchar_t*, int> columns[] = {{L"No", 30}, {caption, 530}, {L"Type", 60}};
-    int index = 0;
-    for (const auto& [text, width] : columns) {
-      LVCOLUMNW column{};
-      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-      column.pszText = const_cast<wchar_t*>(text);
-      column.cx = width;
-      column.iSubItem = index;
-      ListView_InsertColumn(list, index++, &column);
-    }
-  }
+  AddColumns(registry, {{L"No", 30}, {L"Registry Key", 530}, {L"Type", 60}});
+  AddColumns(files, {{L"No", 30}, {L"File Name", 530}, {L"Type", 60}});
   ::ShowWindow(page, SW_HIDE);
 }
 
@@ -686,16 +686,7 @@ void TfrmMain::CreateSupportPage() {
   AddControl(page, ids::cmbSupportSoft, WC_COMBOBOXW, L"",
              CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 120, 10, 260, 300);
   const HWND list = AddListView(page, ids::lstvSoftInfo, 16, 40, 300, 228, false);
-  const std::pair<const wchar_t*, int> columns[] = {{L"No", 40}, {L"Software Name", 230}};
-  int index = 0;
-  for (const auto& [text, width] : columns) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(text);
-    column.cx = width;
-    column.iSubItem = index;
-    ListView_InsertColumn(list, index++, &column);
-  }
+  AddColumns(list, {{L"No", 40}, {L"Software Name", 230}});
   ::ShowWindow(page, SW_HIDE);
 }
 
@@ -1131,7 +1122,15 @@ void TfrmMain::SetText(Label label, std::string_view text) {
 }
 
 void TfrmMain::SetEnabled(Control control, bool enabled) {
-  OnWindowThread([&] { ::EnableWindow(ControlOf(control), enabled ? TRUE : FALSE); });
+  OnWindowThread([&] {
+    ::EnableWindow(ControlOf(control), enabled ? TRUE : FALSE);
+    // A scan that found nothing to show stays on the welcome page; "Scan in progress" must not
+    // stay with it once the scan is over.
+    if (control == Control::imgScan && enabled && page_ == Page::pgWelcome) {
+      ::SetWindowTextW(Ctl(ids::labTitle), W(kWelcomeTitle).c_str());
+      ::SetWindowTextW(Ctl(ids::labHint), W(WelcomeHintText()).c_str());
+    }
+  });
 }
 
 bool TfrmMain::IsEnabled(Control control) {
@@ -1358,11 +1357,20 @@ LRESULT TfrmMain::OnNotify(const NMHDR& header) {
       lstvNListColumnClick(list, reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
       return 0;
     case NM_CLICK: {
-      // A click on the tick box of a row ticks or clears it.
+      // A click on the tick box of a row ticks or clears it. With whole-row selection some
+      // list views report every part of the row as "on the item", so the box is also found by
+      // its place: left of the (empty) icon cell.
       LVHITTESTINFO hit{};
       hit.pt = reinterpret_cast<const NMITEMACTIVATE&>(header).ptAction;
       const int index = ListView_HitTest(header.hwndFrom, &hit);
-      if (index >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) ToggleRowTick(list, index);
+      if (index < 0) return 0;
+      RECT bounds{};
+      RECT icon{};
+      ListView_GetItemRect(header.hwndFrom, index, &bounds, LVIR_BOUNDS);
+      ListView_GetItemRect(header.hwndFrom, index, &icon, LVIR_ICON);
+      const bool onBox = (hit.flags & LVHT_ONITEM) == LVHT_ONITEMSTATEICON ||
+                         (hit.pt.x >= bounds.left && hit.pt.x < icon.left);
+      if (onBox) ToggleRowTick(list, index);
       return 0;
     }
     case LVN_KEYDOWN:
@@ -1786,6 +1794,12 @@ LRESULT TfrmMain::ColorStatic(HDC dc, HWND control) {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, kColorVersion);
     return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+  }
+  if (id == ids::chkSelectAll1 || id == ids::chkSelectAll2) {
+    // They sit on the list's title bar.
+    ::SetTextColor(dc, kColorDark);
+    ::SetBkColor(dc, kColorLine);
+    return reinterpret_cast<LRESULT>(fonts_->light.Get());
   }
   if (id == ids::labTitle || id == ids::labSettingsTitle) color = kColorBlue;
   if (id == ids::labSupportNum && ::GetPropW(control, L"SvHover") != nullptr) color = kColorBlue;

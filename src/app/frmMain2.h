@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -153,6 +154,8 @@ class TfrmMain final : public engine::WindowControls {
   HINSTANCE instance_;
   platform::Platform platform_;
   HWND hwnd_ = nullptr;
+  // What the runs' threads send their calls to; cleared when the window goes.
+  std::atomic<HWND> callTarget_{nullptr};
   DWORD threadId_ = 0;
   Tdm* dm_ = nullptr;
   std::map<int, HWND> controls_;
@@ -167,7 +170,8 @@ class TfrmMain final : public engine::WindowControls {
   bool shown_ = false;
   bool hintPaneVisible_ = true;
   POINT dragOrigin_{};
-  bool supportHover_ = false;
+  HWND titleBarR_ = nullptr;
+  HWND titleBarN_ = nullptr;
 };
 
 }  // namespace sv::app

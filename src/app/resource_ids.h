@@ -4,6 +4,7 @@
 #define IDI_SORVANE 1
 
 // Artwork: JPEG pictures stored as RCDATA and decoded with the Windows Imaging Component.
+// tools/artwork/make-artwork.sh draws them into res/, and res/artwork.rc lists them.
 #define IDJ_LOGO 101             // 312 x 81, the left of the title area
 #define IDJ_HEADER 102           // 380 x 81, the rest of the title area (stretched)
 #define IDJ_SIDE 103             // 9 x 517, the left and right edges (stretched)
