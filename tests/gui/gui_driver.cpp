@@ -191,21 +191,40 @@ DWORD ProcessOf(HWND window) {
   return id;
 }
 
+namespace {
+
+struct TopLevelSearch {
+  DWORD processId;
+  std::wstring_view className;
+  std::vector<HWND> found;
+};
+
+// A named function, not a lambda: the 32-bit system calls it with its own calling convention.
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<TopLevelSearch*>(context);
+  if (ProcessOf(window) == search.processId &&
+      (search.className.empty() || ClassName(window) == search.className))
+    search.found.push_back(window);
+  return TRUE;
+}
+
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindById(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<ControlSearch*>(context);
+  if (::GetDlgCtrlID(window) != search.id) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopLevelWindows(DWORD processId, std::wstring_view className) {
-  struct Search {
-    DWORD processId;
-    std::wstring_view className;
-    std::vector<HWND> found;
-  } search{processId, className, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        if (ProcessOf(window) == s.processId &&
-            (s.className.empty() || ClassName(window) == s.className))
-          s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TopLevelSearch search{processId, className, {}};
+  ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -226,22 +245,9 @@ HWND WaitForTopLevelWindow(DWORD processId, std::wstring_view className, Millise
 }
 
 HWND FindControl(HWND root, int id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{id, nullptr};
+  ControlSearch search{id, nullptr};
   // EnumChildWindows visits every descendant, so controls inside panels are found too.
-  ::EnumChildWindows(
-      root,
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        if (::GetDlgCtrlID(window) == s.id) {
-          s.found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ::EnumChildWindows(root, FindById, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

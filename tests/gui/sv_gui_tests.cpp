@@ -333,19 +333,20 @@ class Sorvane : public ::testing::Test {
   HWND main_ = nullptr;
 };
 
+// Every main window of every process.
+BOOL CALLBACK CollectMainWindows(HWND window, LPARAM found) {
+  if (ClassName(window) == SV_MAIN_WINDOW_CLASS)
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 TEST_F(Sorvane, ASecondStartEndsAtOnceAndMakesNoSecondWindow) {
   Start();
   auto second = Process::Launch(g_options.app);
   ASSERT_TRUE(second.has_value());
   EXPECT_TRUE(second->WaitForExit().has_value()) << "the second Sorvane.exe still runs";
   std::vector<HWND> windows;
-  ::EnumWindows(
-      [](HWND window, LPARAM found) -> BOOL {
-        if (ClassName(window) == SV_MAIN_WINDOW_CLASS)
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  ::EnumWindows(CollectMainWindows, reinterpret_cast<LPARAM>(&windows));
   EXPECT_EQ(windows, std::vector<HWND>{main_});
   EXPECT_TRUE(process_->IsRunning());
   EXPECT_EQ(Page(), "welcome");
