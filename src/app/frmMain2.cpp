@@ -540,10 +540,10 @@ void TfrmMain::CreateFootArea() {
               {L"Support Software:", ids::labSupportNum}};
   int y = 10;
   for (const auto& row : rows) {
-    SetControlFont(AddLabel(left, 0, row.caption, 6, y, 138, 17), footFont);
+    SetControlFont(AddLabel(left, 0, row.caption, 4, y, 130, 17), footFont);
     DWORD style = SS_NOPREFIX;
     if (row.valueId == ids::labSupportNum) style |= SS_NOTIFY;
-    const HWND value = AddLabel(left, row.valueId, L"", 146, y, 118, 17, style);
+    const HWND value = AddLabel(left, row.valueId, L"", 136, y, 128, 17, style);
     SetControlFont(value, footFont);
     if (row.valueId == ids::labSupportNum) ::SetWindowSubclass(value, LinkLabelProc, 0, 0);
     y += 21;
@@ -649,10 +649,10 @@ void TfrmMain::CreateDetailPage() {
   SetControlFont(kind, static_cast<HFONT>(fonts_->bold.Get()));
   SetControlFont(AddLabel(page, 0, L"Registry information", 4, 44, 300, 15),
                  static_cast<HFONT>(fonts_->bold.Get()));
-  const HWND registry = AddListView(page, ids::lstvUS2Registry, 0, 60, kInnerWidth, 96, false);
-  SetControlFont(AddLabel(page, 0, L"File information", 4, 159, 300, 15),
+  const HWND registry = AddListView(page, ids::lstvUS2Registry, 0, 60, kInnerWidth, 90, false);
+  SetControlFont(AddLabel(page, 0, L"File information", 4, 155, 300, 15),
                  static_cast<HFONT>(fonts_->bold.Get()));
-  const HWND files = AddListView(page, ids::lstvUS2File, 0, 175, kInnerWidth, 100, false);
+  const HWND files = AddListView(page, ids::lstvUS2File, 0, 171, kInnerWidth, 104, false);
   AddColumns(registry, {{L"No", 30}, {L"Registry Key", 530}, {L"Type", 60}});
   AddColumns(files, {{L"No", 30}, {L"File Name", 530}, {L"Type", 60}});
   ::ShowWindow(page, SW_HIDE);
@@ -664,11 +664,11 @@ void TfrmMain::CreateSettingsPage() {
   const HWND title =
       AddLabel(page, ids::labSettingsTitle, L"Make Sorvane work better", 16, 6, 600, 40);
   SetControlFont(title, static_cast<HFONT>(fonts_->big.Get()));
-  AddControl(page, ids::gboxDisplay, L"BUTTON", L"Display Options", BS_GROUPBOX, 16, 56, 318, 200);
-  AddCheckBox(page, ids::chkHideTip, L"Hide tips box operation", 30, 84, 296);
-  AddCheckBox(page, ids::chkHideProcess, L"Don't show software uninstall process", 30, 114, 296);
+  AddControl(page, ids::gboxDisplay, L"BUTTON", L"Display Options", BS_GROUPBOX, 10, 56, 330, 200);
+  AddCheckBox(page, ids::chkHideTip, L"Hide tips box operation", 20, 84, 316);
+  AddCheckBox(page, ids::chkHideProcess, L"Don't show software uninstall process", 20, 114, 316);
   AddCheckBox(page, ids::chkHideUnsupport, L"Don't display unsupported software installed in PC ",
-              30, 144, 296);
+              20, 144, 316);
   AddControl(page, ids::gboxUpdate, L"BUTTON", L"Update Options", BS_GROUPBOX, 346, 56, 312, 104);
   AddCheckBox(page, ids::chkAutoUpdate, L"Check for Vestrel update automatically", 360, 78, 290);
   AddLabel(page, ids::labLastTime, L"Last Time: ", 378, 102, 270, 16);
