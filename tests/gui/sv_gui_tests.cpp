@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -853,6 +854,62 @@ INSTANTIATE_TEST_SUITE_P(
                       SettingCase{"HideProcess", ids::chkHideProcess, L"Hidden Process"},
                       SettingCase{"HideUnsupport", ids::chkHideUnsupport, L"Hidden Unsupport"}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// The window's thread's keyboard focus, seen from outside.
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+  return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+TEST_F(Sorvane, TheKeyboardReachesTheButtonsAndListsAndEscapeGoesBack) {
+  Start();
+  // Tab walks through the controls of the visible page and comes round again; collect what it
+  // reaches on the way, then stop on Scan.
+  std::set<int> reached;
+  HWND focus = FocusOf(main_);
+  HWND first = nullptr;
+  const auto tab = [&] {
+    const HWND target = focus != nullptr ? focus : main_;
+    const HWND before = focus;
+    ASSERT_TRUE(PressKey(target, VK_TAB));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(main_) != before && FocusOf(main_) != nullptr; }))
+        << "Tab moved the focus nowhere";
+    focus = FocusOf(main_);
+    reached.insert(::GetDlgCtrlID(focus));
+  };
+  for (int step = 0; step < 40; ++step) {
+    ASSERT_NO_FATAL_FAILURE(tab());
+    if (first == nullptr) {
+      first = focus;
+    } else if (focus == first) {
+      break;
+    }
+  }
+  EXPECT_EQ(focus, first) << "Tab did not come round in 40 steps";
+  for (const int id : {ids::imgScan, ids::lstvRList, ids::lstvNList, ids::sbtnUpdate,
+                       ids::sbtnSubmitSoft, ids::sbtnTechnical, ids::imgSettings, ids::imgHelp}) {
+    EXPECT_TRUE(reached.count(id)) << "Tab never reached control " << id;
+  }
+  for (int step = 0; step < 40 && ::GetDlgCtrlID(focus) != ids::imgScan; ++step) {
+    ASSERT_NO_FATAL_FAILURE(tab());
+  }
+  // Enter on the focused Scan button scans.
+  ASSERT_EQ(::GetDlgCtrlID(FocusOf(main_)), ids::imgScan);
+  ASSERT_TRUE(PressKey(C(ids::imgScan), VK_RETURN));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Page() == "results" && IsEnabled(C(ids::imgScan)); }, kScanTimeout))
+      << "Enter on Scan did not scan; page " << Page();
+  // Escape is the page's Cancel or Back: settings -> results, results -> welcome.
+  ASSERT_TRUE(Click(C(ids::imgSettings)));
+  ASSERT_TRUE(WaitUntil([&] { return Page() == "settings"; }));
+  ASSERT_TRUE(PressKey(C(ids::chkHideTip), VK_ESCAPE));
+  EXPECT_TRUE(WaitUntil([&] { return Page() == "results"; })) << Page();
+  ASSERT_TRUE(PressKey(C(ids::lstvNList), VK_ESCAPE));
+  EXPECT_TRUE(WaitUntil([&] { return Page() == "welcome"; })) << Page();
+  EXPECT_EQ(List(ids::lstvNList).Count(), 0);
+}
 
 TEST_F(Sorvane, SupportPageListsEverySupportedProgramSorted) {
   Start();
