@@ -10,20 +10,11 @@
 #include <initializer_list>
 #include <string>
 
+#include "fixture_ids.h"
+
 namespace {
 
-constexpr int kPanel = 100;
-constexpr int kImageButton = 210;
-constexpr int kDisabledImageButton = 211;
-constexpr int kAddLater = 212;
-constexpr int kLabel = 300;
-constexpr int kOpenedLabel = 301;
-constexpr int kCheckLabel = 302;
-constexpr int kAnswerLabel = 303;
-constexpr int kList = 500;
-constexpr int kCheckBox = 600;
-constexpr int kEdit = 720;
-constexpr int kCombo = 710;
+using namespace sv::gui::fixture;
 constexpr UINT_PTR kAddTimer = 1;
 
 constexpr COLORREF kPanelColour = RGB(0, 130, 203);

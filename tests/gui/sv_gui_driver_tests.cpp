@@ -12,24 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "fixture_ids.h"
 #include "gui_driver.h"
 
 namespace sv::gui {
 namespace {
 
 // Identifiers of the fixture's controls.
-constexpr int kPanel = 100;
-constexpr int kImageButton = 210;
-constexpr int kDisabledImageButton = 211;
-constexpr int kAddLater = 212;
-constexpr int kLabel = 300;
-constexpr int kOpenedLabel = 301;
-constexpr int kCheckLabel = 302;
-constexpr int kAnswerLabel = 303;
-constexpr int kList = 500;
-constexpr int kCheckBox = 600;
-constexpr int kEdit = 720;
-constexpr int kCombo = 710;
+using namespace sv::gui::fixture;
 
 std::wstring BesideThisProgram(const std::wstring& name) {
   wchar_t path[MAX_PATH] = {};
