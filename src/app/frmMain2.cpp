@@ -126,7 +126,9 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       ::GetClientRect(hwnd, &client);
       const auto dc = reinterpret_cast<HDC>(wParam);
       const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
-      const HBRUSH line = ::CreateSolidBrush(kColorLine);
+      // The DC brush: no object to make and free on every erase.
+      ::SetDCBrushColor(dc, kColorLine);
+      const auto line = static_cast<HBRUSH>(::GetStockObject(DC_BRUSH));
       ::FillRect(
           dc, &client,
           (style & kPanelLight) != 0 ? line : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
@@ -138,7 +140,6 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         RECT bottom{0, client.bottom - 2, client.right, client.bottom};
         ::FillRect(dc, &bottom, line);
       }
-      ::DeleteObject(line);
       return 1;
     }
     case WM_PAINT: {
@@ -222,12 +223,12 @@ void AddColumns(HWND list, std::initializer_list<std::pair<const wchar_t*, int>>
   }
 }
 
-engine::ListRow EmptyRow() {
-  return engine::ListRow{};
+bool IsBoxTicked(HWND box) {
+  return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-bool FileExists(platform::Platform& platform, const std::string& path) {
-  return platform.files.GetAttributes(path) != platform::kInvalidAttributes;
+void SetBoxTicked(HWND box, bool ticked) {
+  ::SendMessageW(box, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int ColumnCount(HWND list) {
@@ -370,10 +371,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY: {
       // FormDestroy: the icon goes with the window.
-      NOTIFYICONDATAW tray{};
-      tray.cbSize = NOTIFYICONDATAW_V1_SIZE;
-      tray.hWnd = hwnd_;
-      tray.uID = kTrayIconId;
+      NOTIFYICONDATAW tray = TrayIconData();
       ::Shell_NotifyIconW(NIM_DELETE, &tray);
       ::PostQuitMessage(0);
       return 0;
@@ -440,8 +438,8 @@ HWND TfrmMain::AddLabel(HWND parent, int id, std::wstring_view text, int x, int 
 }
 
 HWND TfrmMain::AddImageButton(HWND parent, int id, int x, int y, int width, int height,
-                              bool tabStop) {
-  const HWND control = CreateImageEx(parent, id, x, y, width, height, tabStop ? WS_TABSTOP : 0);
+                              DWORD style) {
+  const HWND control = CreateImageEx(parent, id, x, y, width, height, style);
   if (control != nullptr) controls_[id] = control;
   return control;
 }
@@ -473,10 +471,8 @@ void TfrmMain::FormCreate() {
   const HWND left = AddPanel(hwnd_, ids::pan_Left, 0, 0, kSideWidth, kClientHeight);
   const HWND right =
       AddPanel(hwnd_, ids::pan_Right, kClientWidth - kSideWidth, 0, kSideWidth, kClientHeight);
-  CreateImageEx(left, ids::imgLeft, 0, 0, kSideWidth, kClientHeight, kImageExStretch);
-  CreateImageEx(right, ids::imgRight, 0, 0, kSideWidth, kClientHeight, kImageExStretch);
-  controls_[ids::imgLeft] = ::GetDlgItem(left, ids::imgLeft);
-  controls_[ids::imgRight] = ::GetDlgItem(right, ids::imgRight);
+  AddImageButton(left, ids::imgLeft, 0, 0, kSideWidth, kClientHeight, kImageExStretch);
+  AddImageButton(right, ids::imgRight, 0, 0, kSideWidth, kClientHeight, kImageExStretch);
   CreateUninstallPage();
   CreateDetailPage();
   CreateSettingsPage();
@@ -489,6 +485,11 @@ void TfrmMain::FormCreate() {
   CreateFootArea();
 
   // The notification-area icon lives as long as the window.
+  NOTIFYICONDATAW tray = TrayIconData();
+  ::Shell_NotifyIconW(NIM_ADD, &tray);
+}
+
+NOTIFYICONDATAW TfrmMain::TrayIconData() const {
   NOTIFYICONDATAW tray{};
   tray.cbSize = NOTIFYICONDATAW_V1_SIZE;
   tray.hWnd = hwnd_;
@@ -497,22 +498,19 @@ void TfrmMain::FormCreate() {
   tray.uCallbackMessage = WM_TRAYICON;
   tray.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(IDI_SORVANE));
   wcscpy_s(tray.szTip, 64, W(kAppTitle).c_str());
-  ::Shell_NotifyIconW(NIM_ADD, &tray);
+  return tray;
 }
 
 void TfrmMain::CreateTitleArea() {
   const HWND top = AddPanel(hwnd_, ids::panTop, kSideWidth, 0, kInnerWidth, kTopHeight);
-  const HWND logo = AddImageButton(top, ids::imgLogo, 0, 0, 312, kTopHeight, false);
-  ::SetWindowLongW(logo, GWL_STYLE, ::GetWindowLongW(logo, GWL_STYLE) | kImageExStretch);
-  const HWND header =
-      AddImageButton(top, ids::imgHeader, 312, 0, kInnerWidth - 312, kTopHeight, false);
-  ::SetWindowLongW(header, GWL_STYLE, ::GetWindowLongW(header, GWL_STYLE) | kImageExStretch);
+  const HWND logo = AddImageButton(top, ids::imgLogo, 0, 0, 312, kTopHeight, kImageExStretch);
+  AddImageButton(top, ids::imgHeader, 312, 0, kInnerWidth - 312, kTopHeight, kImageExStretch);
   // The version sits on the picture, drawn without a background of its own.
   AddLabel(logo, ids::labAppVer, L"", 236, 62, 72, 14, SS_NOPREFIX | SS_RIGHT);
   // Their pictures are drawn on the rows of the header they cover.
-  AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 8, 0, 31, 11, false);
-  AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 8 - 30 - 2, 0, 30, 11, false);
-  AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 22, 78, 18, true);
+  AddImageButton(top, ids::imgClose, kInnerWidth - 31 - 8, 0, 31, 11, 0);
+  AddImageButton(top, ids::imgMin, kInnerWidth - 31 - 8 - 30 - 2, 0, 30, 11, 0);
+  AddImageButton(top, ids::imgSettings, kInnerWidth - 78 - 8, 22, 78, 18, WS_TABSTOP);
   // The buttons lie on the header picture: above it in the drawing order.
   for (const int id : {ids::imgClose, ids::imgMin, ids::imgSettings}) {
     ::SetWindowPos(Ctl(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -526,9 +524,8 @@ void TfrmMain::CreateFootArea() {
       AddPanel(foot, ids::panFoot_Left, 0, 0, kFootLeftWidth, kFootHeight - kFootStripHeight);
   const HWND main = AddPanel(foot, ids::panFoot_Main, kFootLeftWidth, 0, kFootMainWidth,
                              kFootHeight - kFootStripHeight);
-  CreateImageEx(foot, ids::imgFoot, 0, kFootHeight - kFootStripHeight, kInnerWidth,
-                kFootStripHeight, kImageExStretch);
-  controls_[ids::imgFoot] = ::GetDlgItem(foot, ids::imgFoot);
+  AddImageButton(foot, ids::imgFoot, 0, kFootHeight - kFootStripHeight, kInnerWidth,
+                 kFootStripHeight, kImageExStretch);
 
   const HFONT footFont = static_cast<HFONT>(fonts_->foot.Get());
   const struct {
@@ -548,7 +545,7 @@ void TfrmMain::CreateFootArea() {
     if (row.valueId == ids::labSupportNum) ::SetWindowSubclass(value, LinkLabelProc, 0, 0);
     y += 21;
   }
-  AddImageButton(left, ids::imgHelp, 12, 96, 61, 31, true);
+  AddImageButton(left, ids::imgHelp, 12, 96, 61, 31, WS_TABSTOP);
 
   // The foot panels of the pages, each with its buttons in a right-aligned block.
   const struct {
@@ -567,7 +564,8 @@ void TfrmMain::CreateFootArea() {
     const int count = footPanel.buttons[1] != 0 ? 2 : 1;
     int x = 273 - count * 94;
     for (int i = 0; i < count; ++i, x += 94) {
-      AddImageButton(block, footPanel.buttons[static_cast<std::size_t>(i)], x, 10, 90, 91, true);
+      AddImageButton(block, footPanel.buttons[static_cast<std::size_t>(i)], x, 10, 90, 91,
+                     WS_TABSTOP);
     }
   }
   const HWND bottom =
@@ -592,11 +590,11 @@ void TfrmMain::CreateUninstallPage() {
       AddPanel(hwnd_, ids::pan_Main_Uninstall, kSideWidth, kTopHeight, kInnerWidth, kContentHeight);
   // Each list has a title bar: its picture on the left, "Select All" on the right.
   titleBarR_ = AddPanel(page, 0, 0, 0, 100, 22, kPanelLight);
-  AddImageButton(titleBarR_, ids::imgTitleR, 0, 0, 200, 22, false);
+  AddImageButton(titleBarR_, ids::imgTitleR, 0, 0, 200, 22, 0);
   AddCheckBox(titleBarR_, ids::chkSelectAll1, L"Select All", 0, 2, 80);
   const HWND residues = AddListView(page, ids::lstvRList, 0, 22, 100, 104, true);
   titleBarN_ = AddPanel(page, 0, 0, 126, 100, 22, kPanelLight);
-  AddImageButton(titleBarN_, ids::imgTitleN, 0, 0, 200, 22, false);
+  AddImageButton(titleBarN_, ids::imgTitleN, 0, 0, 200, 22, 0);
   AddCheckBox(titleBarN_, ids::chkSelectAll2, L"Select All", 0, 2, 80);
   const HWND installed = AddListView(page, ids::lstvNList, 0, 148, 100, 103, true);
   const HWND status =
@@ -642,7 +640,7 @@ void TfrmMain::CreateDetailPage() {
   const HWND page =
       AddPanel(hwnd_, ids::pan_Main_Detail, kSideWidth, kTopHeight, kInnerWidth, kContentHeight);
   const HWND top = AddPanel(page, ids::panUS1Top, 0, 0, kInnerWidth, 40, kPanelBottomLine);
-  AddImageButton(top, ids::imgUS1Soft, 8, 4, 32, 32, false);
+  AddImageButton(top, ids::imgUS1Soft, 8, 4, 32, 32, 0);
   AddLabel(top, ids::labUS1Soft, L"", 48, 12, 480, 18);
   const HWND kind =
       AddLabel(top, ids::labUS1Type, L"", kInnerWidth - 112, 12, 100, 18, SS_NOPREFIX | SS_RIGHT);
@@ -694,7 +692,7 @@ void TfrmMain::CreateSubmitPage() {
   const HWND page =
       AddPanel(hwnd_, ids::pan_Main_Submit, kSideWidth, kTopHeight, kInnerWidth, kContentHeight);
   AddLabel(page, ids::labSubmitHint, L"", 12, 4, 580, 72);
-  AddImageButton(page, ids::imgBack, kInnerWidth - 61 - 8, 4, 61, 31, true);
+  AddImageButton(page, ids::imgBack, kInnerWidth - 61 - 8, 4, 61, 31, WS_TABSTOP);
   const HWND required = AddLabel(page, 0, L"(* Required)", kInnerWidth - 90, 40, 84, 16);
   SetControlFont(required, static_cast<HFONT>(fonts_->bold.Get()));
   ::SetPropW(required, L"SvRed", reinterpret_cast<HANDLE>(1));
@@ -751,7 +749,7 @@ void TfrmMain::FormShow() {
   for (const int id : {ids::lstvNList, ids::lstvRList}) {
     ListView_SetImageList(Ctl(id), dm_->imglstCheck.Get(), LVSIL_STATE);
   }
-  if (!FileExists(platform_, settingsPath_)) {
+  if (!platform::PathExists(platform_.files, settingsPath_)) {
     try {
       CreateDefaultSettings(platform_, settingsPath_);
     } catch (const Error& error) {
@@ -868,9 +866,7 @@ void TfrmMain::LoadSettings() {
     const LONG style = ::GetWindowLongW(list, GWL_STYLE);
     ::SetWindowLongW(list, GWL_STYLE, static_cast<LONG>((style & ~LVS_TYPEMASK) | view));
   }
-  const auto tick = [this](int id, bool on) {
-    ::SendMessageW(Ctl(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-  };
+  const auto tick = [this](int id, bool on) { SetBoxTicked(Ctl(id), on); };
   tick(ids::chkAutoUpdate, values.autoUpdate == 1);
   // The automatic check runs once, 30 seconds after the first showing.
   if (values.autoUpdate == 1) ::SetTimer(hwnd_, kTimerUpdate, kUpdateDelayMs, nullptr);
@@ -953,7 +949,7 @@ HWND TfrmMain::CheckBoxOf(CheckBox box) const {
 
 engine::ListRow TfrmMain::ReadRow(ListView list, int index) const {
   const HWND control = ListOf(list);
-  if (index < 0 || index >= ListView_GetItemCount(control)) return EmptyRow();
+  if (index < 0 || index >= ListView_GetItemCount(control)) return {};
   engine::ListRow row;
   const int columns = ColumnCount(control);
   std::array<wchar_t, 2048> buffer{};
@@ -1145,17 +1141,15 @@ void TfrmMain::SetVisible(Control control, bool visible) {
 
 bool TfrmMain::IsChecked(CheckBox box) {
   bool checked = false;
-  OnWindowThread(
-      [&] { checked = ::SendMessageW(CheckBoxOf(box), BM_GETCHECK, 0, 0) == BST_CHECKED; });
+  OnWindowThread([&] { checked = IsBoxTicked(CheckBoxOf(box)); });
   return checked;
 }
 
 void TfrmMain::SetChecked(CheckBox box, bool checked) {
   OnWindowThread([&] {
     const HWND control = CheckBoxOf(box);
-    const bool now = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    if (now == checked) return;
-    ::SendMessageW(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (IsBoxTicked(control) == checked) return;
+    SetBoxTicked(control, checked);
     // A change made by code runs the box's handler, as a click would.
     if (box == CheckBox::chkSelectAll1) chkSelectAll1Click();
     if (box == CheckBox::chkSelectAll2) chkSelectAll2Click();
@@ -1476,14 +1470,13 @@ void TfrmMain::imgSettingsClick() {
 }
 
 void TfrmMain::imgSESaveClick() {
-  const auto ticked = [this](int id) {
-    return ::SendMessageW(Ctl(id), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-  };
+  const auto ticked = [this](int id) { return IsBoxTicked(Ctl(id)) ? 1 : 0; };
   const auto write = [this](std::string_view section, std::string_view key, int value) {
     WriteProfileValue(platform_, settingsPath_, section, key, std::to_string(value));
   };
   try {
-    if (!FileExists(platform_, settingsPath_)) CreateDefaultSettings(platform_, settingsPath_);
+    if (!platform::PathExists(platform_.files, settingsPath_))
+      CreateDefaultSettings(platform_, settingsPath_);
     const int hideTip = ticked(ids::chkHideTip);
     const int hideProcess = ticked(ids::chkHideProcess);
     const int hideUnsupport = ticked(ids::chkHideUnsupport);
@@ -1533,8 +1526,9 @@ void TfrmMain::imgSubmitClick() {
 void TfrmMain::imgHelpClick() {
   const auto slash = executablePath_.find_last_of('\\');
   const std::string help = executablePath_.substr(0, slash + 1) + "SVHelp.chm";
-  const std::string target =
-      FileExists(platform_, help) ? help : std::string(online::kVendorWebSite) + "help.php";
+  const std::string target = platform::PathExists(platform_.files, help)
+                                 ? help
+                                 : std::string(online::kVendorWebSite) + "help.php";
   ::ShellExecuteW(hwnd_, L"open", W(target).c_str(), L"", L"", SW_SHOWNORMAL);
 }
 
@@ -1571,7 +1565,7 @@ void TfrmMain::TrayIconNotify(LPARAM mouseMessage) {
 }
 
 void TfrmMain::sbtnUpdateClick() {
-  if (FileExists(platform_, online::UpdaterPath(executablePath_))) {
+  if (platform::PathExists(platform_.files, online::UpdaterPath(executablePath_))) {
     StartUpdater();
   } else {
     ShowMessageBox(online::PleaseVisitMessage(), online::kUpdateCaption,
@@ -1607,8 +1601,8 @@ void UpdateCheckThread(platform::Platform platform, std::string settingsPath,
         transport,
         online::ExchangeOptions::ForSetting(ReadServiceUrlSetting(platform, settingsPath)),
         programVer, dataVer, softDataVer);
-    if (online::UpdateAvailable(result) && platform.files.GetAttributes(online::UpdaterPath(
-                                               executablePath)) != platform::kInvalidAttributes) {
+    if (online::UpdateAvailable(result) &&
+        platform::PathExists(platform.files, online::UpdaterPath(executablePath))) {
       LaunchUpdater(platform, settingsPath, executablePath);
     }
   } catch (...) {
@@ -1680,18 +1674,28 @@ void TfrmMain::cmbSupportSoftChange() {
 }
 
 void TfrmMain::lstvNListDblClick() {
-  const HWND list = Ctl(ids::lstvNList);
-  if (ListView_GetItemCount(list) == 0) return;
-  const int index = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+  RowDoubleClick(ListView::lstvNList);
+}
+
+void TfrmMain::lstvRListDblClick() {
+  RowDoubleClick(ListView::lstvRList);
+}
+
+void TfrmMain::RowDoubleClick(ListView list) {
+  const HWND control = ListOf(list);
+  if (ListView_GetItemCount(control) == 0) return;
+  const int index = ListView_GetNextItem(control, -1, LVNI_FOCUSED);
   if (index < 0) return;
-  const engine::ListRow row = ReadRow(ListView::lstvNList, index);
+  const engine::ListRow row = ReadRow(list, index);
   const std::string name = row.subItems.empty() ? std::string() : row.subItems[0];
-  if (RowCommandFor(ListView::lstvNList, row) == RowCommand::Details) {
-    SetImageExPicture(Ctl(ids::imgUS1Soft), nullptr);
+  if (RowCommandFor(list, row) == RowCommand::Details) {
+    // The detail header: the row's large icon, its name and its kind.
     SetImageExPicture(Ctl(ids::imgUS1Soft),
                       CopyImageFromList(dm_->imglstBigICO.Get(), row.imageIndex).Release());
     ::SetWindowTextW(Ctl(ids::labUS1Soft), W(name).c_str());
-    ::SetWindowTextW(Ctl(ids::labUS1Type), W(engine::kKindInstallation).c_str());
+    const std::string_view kind =
+        list == ListView::lstvRList ? engine::kKindResidual : engine::kKindInstallation;
+    ::SetWindowTextW(Ctl(ids::labUS1Type), W(kind).c_str());
     StartRun(engine::kModeDetails);
   } else {
     ::SetWindowTextW(Ctl(ids::edtSoftName), W(name).c_str());
@@ -1699,28 +1703,12 @@ void TfrmMain::lstvNListDblClick() {
   }
 }
 
-void TfrmMain::lstvRListDblClick() {
-  const HWND list = Ctl(ids::lstvRList);
-  if (ListView_GetItemCount(list) == 0) return;
-  const int index = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
-  if (index < 0) return;
-  const engine::ListRow row = ReadRow(ListView::lstvRList, index);
-  SetImageExPicture(Ctl(ids::imgUS1Soft),
-                    CopyImageFromList(dm_->imglstBigICO.Get(), row.imageIndex).Release());
-  ::SetWindowTextW(Ctl(ids::labUS1Soft),
-                   W(row.subItems.empty() ? std::string() : row.subItems[0]).c_str());
-  ::SetWindowTextW(Ctl(ids::labUS1Type), W(engine::kKindResidual).c_str());
-  StartRun(engine::kModeDetails);
-}
-
 void TfrmMain::chkSelectAll1Click() {
-  SelectAllRows(*this, ListView::lstvRList,
-                ::SendMessageW(Ctl(ids::chkSelectAll1), BM_GETCHECK, 0, 0) == BST_CHECKED);
+  SelectAllRows(*this, ListView::lstvRList, IsBoxTicked(Ctl(ids::chkSelectAll1)));
 }
 
 void TfrmMain::chkSelectAll2Click() {
-  SelectAllRows(*this, ListView::lstvNList,
-                ::SendMessageW(Ctl(ids::chkSelectAll2), BM_GETCHECK, 0, 0) == BST_CHECKED);
+  SelectAllRows(*this, ListView::lstvNList, IsBoxTicked(Ctl(ids::chkSelectAll2)));
 }
 
 bool TfrmMain::FormCloseQuery() {

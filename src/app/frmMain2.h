@@ -6,6 +6,8 @@
 #pragma once
 
 #include <windows.h>
+//
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdint>
@@ -103,7 +105,8 @@ class TfrmMain final : public engine::WindowControls {
   HWND AddPanel(HWND parent, int id, int x, int y, int width, int height, DWORD panelStyle = 0);
   HWND AddLabel(HWND parent, int id, std::wstring_view text, int x, int y, int width, int height,
                 DWORD extraStyle = SS_NOPREFIX);
-  HWND AddImageButton(HWND parent, int id, int x, int y, int width, int height, bool tabStop);
+  // `style`: WS_TABSTOP for buttons the keyboard reaches, kImageExStretch for stretched pictures.
+  HWND AddImageButton(HWND parent, int id, int x, int y, int width, int height, DWORD style);
   HWND AddListView(HWND parent, int id, int x, int y, int width, int height, bool results);
   HWND AddCheckBox(HWND parent, int id, std::wstring_view text, int x, int y, int width);
   HWND ListOf(engine::ListView list) const;
@@ -135,6 +138,8 @@ class TfrmMain final : public engine::WindowControls {
   void cmbSupportSoftChange();
   void lstvNListDblClick();
   void lstvRListDblClick();
+  void RowDoubleClick(engine::ListView list);
+  [[nodiscard]] NOTIFYICONDATAW TrayIconData() const;
   void chkSelectAll1Click();
   void chkSelectAll2Click();
   void ToggleRowTick(engine::ListView list, int index);

@@ -201,9 +201,7 @@ SettingsValues ReadSettings(platform::Platform& platform, std::string_view path)
 }
 
 void WriteLastUpdateTime(platform::Platform& platform, std::string_view path) {
-  if (platform.files.GetAttributes(path) == platform::kInvalidAttributes) {
-    CreateDefaultSettings(platform, path);
-  }
+  if (!platform::PathExists(platform.files, path)) CreateDefaultSettings(platform, path);
   WriteProfileValue(platform, path, kSectionUpdate, kKeyLastTime, NowText(platform));
 }
 

@@ -2,6 +2,10 @@
 
 namespace sv::platform {
 
+bool PathExists(FileSystem& files, std::string_view path) {
+  return files.GetAttributes(path) != kInvalidAttributes;
+}
+
 bool DirectoryExists(FileSystem& files, std::string_view path) {
   const FileAttributes attributes = files.GetAttributes(path);
   return attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;

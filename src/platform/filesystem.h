@@ -140,6 +140,8 @@ class FileSystem {
   [[nodiscard]] virtual ExtractedIcons ExtractIcons(std::string_view path, int index) = 0;
 };
 
+// Whether anything (file or folder) exists at `path`.
+[[nodiscard]] bool PathExists(FileSystem& files, std::string_view path);
 // Whether a folder exists at `path` (a file of that name does not count).
 [[nodiscard]] bool DirectoryExists(FileSystem& files, std::string_view path);
 
