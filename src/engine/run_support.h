@@ -9,6 +9,7 @@
 
 #include "database/opUninstallFile.h"
 #include "engine/threadUninstall.h"
+#include "registry/opUninstallRegistry.h"
 
 namespace sv::engine::detail {
 
@@ -30,7 +31,16 @@ inline constexpr std::size_t kInfoSize = 11;
 // The database objects of one run, made from the run's paths.
 inline database::TUFileOp OpenDatabase(const RunEnvironment& env) {
   platform::Platform platform = env.platform;
-  return database::TUFileOp(platform, env.dataPath, env.softPath);
+  database::TUFileOp db(platform, env.dataPath, env.softPath);
+  db.SetSearchMode(env.searches);
+  return db;
+}
+
+// The registry operations of one run, asking the way the run was told to.
+inline registry::TURegistryOp OpenRegistry(const RunEnvironment& env) {
+  registry::TURegistryOp reg(env.platform);
+  reg.SetSearchMode(env.searches);
+  return reg;
 }
 
 // Runs `body`; the text of what it raised, if anything. A run reports its own failure and must

@@ -1,5 +1,6 @@
 #include "engine/threadUninstall.h"
 
+#include <algorithm>
 #include <charconv>
 #include <exception>
 #include <optional>
@@ -200,8 +201,9 @@ void ScanSoftware(const RunEnvironment& env) {
 
   const auto failure = Guarded([&] {
     TUFileOp db = OpenDatabase(env);
-    TURegistryOp reg(platform);
+    TURegistryOp reg = OpenRegistry(env);
     const DeletionGate gate(platform);
+    const bool indexed = env.searches == SearchMode::Indexed;
     StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
 
     reg.ListInstalledPrograms(names, keys, false);
@@ -210,6 +212,13 @@ void ScanSoftware(const RunEnvironment& env) {
         reg.AddIconFromFile(env.smallIcons, env.bigIcons, 0, platform.system.ExecutablePath());
 
     if (dbNames.empty()) return;
+    // The database names in lower case, kept beside them (the literal lookup folds each name
+    // again for every installed program).
+    StringList foldedDbNames;
+    if (indexed) {
+      for (const std::string& name : dbNames)
+        foldedDbNames.push_back(LowerAscii(name));
+    }
 
     window.SetGaugeMax(static_cast<int>(dbNames.size() + names.size()));
     for (std::size_t i = 0; i < names.size() && i < keys.size(); ++i) {
@@ -221,11 +230,12 @@ void ScanSoftware(const RunEnvironment& env) {
       // that has matched is used up.
       const std::string installed = LowerAscii(names[i]);
       bool matched = false;
-      for (auto name = dbNames.begin(); name != dbNames.end(); ++name) {
+      for (std::size_t n = 0; n < dbNames.size(); ++n) {
         // A blank name would be the beginning of every installed name.
-        if (TrimView(*name).empty()) continue;
-        if (installed.starts_with(LowerAscii(*name))) {
-          dbNames.erase(name);
+        if (TrimView(dbNames[n]).empty()) continue;
+        if (installed.starts_with(indexed ? foldedDbNames[n] : LowerAscii(dbNames[n]))) {
+          dbNames.erase(dbNames.begin() + static_cast<std::ptrdiff_t>(n));
+          if (indexed) foldedDbNames.erase(foldedDbNames.begin() + static_cast<std::ptrdiff_t>(n));
           matched = true;
           break;
         }
@@ -248,12 +258,22 @@ void ScanSoftware(const RunEnvironment& env) {
       }
     }
 
+    // The Installer's products are read in one walk for all the names left, not once per name.
+    std::optional<registry::InstallerProductList> products;
+    if (indexed && std::any_of(dbNames.begin(), dbNames.end(),
+                               [](const std::string& name) { return !TrimView(name).empty(); })) {
+      products = reg.ReadInstallerProducts();
+    }
     for (const std::string& name : dbNames) {
       AdvanceGauge(window);
       if (TrimView(name).empty()) continue;
 
       std::string productCode;
-      reg.FindInstallerProducts(name, paths, productCode);
+      if (products) {
+        reg.FindInstallerProducts(*products, name, paths, productCode);
+      } else {
+        reg.FindInstallerProducts(name, paths, productCode);
+      }
       bool residue = !paths.empty();
       if (!residue && db.GetSoftInfo(name, info, locationKeys, valueNames) > 0 &&
           info.size() >= kInfoSize) {
@@ -298,7 +318,7 @@ void GatherDetails(const RunEnvironment& env) {
   window.SetGaugeMax(100);
 
   const auto failure = Guarded([&] {
-    TURegistryOp reg(platform);
+    TURegistryOp reg = OpenRegistry(env);
     TUFileOp db = OpenDatabase(env);
     // The view lists what a removal would really delete, so it asks the removal's gate.
     DeletionGate gate(platform, DeletionGate::Mode::Record);
