@@ -113,8 +113,63 @@ void AdvanceGauge(WindowControls& window) {
   window.SetGaugeProgress(window.GaugeProgress() + 1);
 }
 
+namespace {
+
+// A single name that means the same to a listing and to the system.
+bool IsPlainName(std::string_view name) {
+  if (name.empty() || name.front() == ' ' || name.back() == ' ' || name.back() == '.') return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code >= 0x20 && code < 0x7F &&
+           std::string_view("\\/:*?\"<>|~").find(c) == std::string_view::npos;
+  });
+}
+
+}  // namespace
+
+const detail::FolderListings::Listing& detail::FolderListings::ListingOf(
+    const std::string& folder) {
+  const auto known = listings_.find(folder);
+  if (known != listings_.end()) return known->second;
+  Listing listing;
+  platform::WinError error = platform::kSuccess;
+  auto search = files_.FindFirst(WithTrailingBackslash(folder) + "*", &error);
+  if (search) {
+    listing.usable = true;
+    do {
+      const std::string& name = search->Current().name;
+      if (name == "." || name == "..") continue;
+      // A name the listing cannot compare as the system does makes the folder unlistable.
+      if (!IsPlainName(name)) {
+        listing.usable = false;
+        listing.foldedNames.clear();
+        break;
+      }
+      listing.foldedNames.insert(LowerAscii(name));
+    } while (search->Next());
+  } else {
+    // A missing folder holds nothing; any other failure is left to the system to answer.
+    listing.usable = error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+  }
+  return listings_.emplace(folder, std::move(listing)).first->second;
+}
+
+bool detail::FolderListings::Exists(const std::string& folder, const std::string& name) {
+  if (IsPlainName(name)) {
+    const Listing& listing = ListingOf(folder);
+    if (listing.usable) return listing.foldedNames.contains(LowerAscii(name));
+  }
+  return files_.GetAttributes(WithTrailingBackslash(folder) + name) != platform::kInvalidAttributes;
+}
+
 int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
                   int kind, StringList& list) {
+  return FindShortcutsIn(platform, gate, names, kind, list, nullptr);
+}
+
+int detail::FindShortcutsIn(platform::Platform& platform, const DeletionGate& gate,
+                            std::string_view names, int kind, StringList& list,
+                            FolderListings* listings) {
   list.clear();
   const std::string_view trimmed = TrimView(names);
   if (trimmed.empty()) return 0;
@@ -131,9 +186,11 @@ int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::s
     for (const std::string& folder : folders) {
       if (folder.empty()) continue;
       std::string path = WithTrailingBackslash(folder) + name;
+      const bool exists = listings != nullptr
+                              ? listings->Exists(folder, name)
+                              : platform.files.GetAttributes(path) != platform::kInvalidAttributes;
       // A name such as "Programs" in the start menu is a shell folder, not a program's own.
-      if (platform.files.GetAttributes(path) != platform::kInvalidAttributes &&
-          gate.AllowsPath(path)) {
+      if (exists && gate.AllowsPath(path)) {
         list.push_back(std::move(path));
       }
     }
@@ -260,6 +317,9 @@ void ScanSoftware(const RunEnvironment& env) {
 
     // The Installer's products are read in one walk for all the names left, not once per name.
     std::optional<registry::InstallerProductList> products;
+    // The shortcut folders are listed once for all the names left.
+    std::optional<FolderListings> listings;
+    if (indexed) listings.emplace(platform.files);
     if (indexed && std::any_of(dbNames.begin(), dbNames.end(),
                                [](const std::string& name) { return !TrimView(name).empty(); })) {
       products = reg.ReadInstallerProducts();
@@ -278,9 +338,9 @@ void ScanSoftware(const RunEnvironment& env) {
       if (!residue && db.GetSoftInfo(name, info, locationKeys, valueNames) > 0 &&
           info.size() >= kInfoSize) {
         for (int kind = 1; kind <= 4 && !residue; ++kind) {
-          residue =
-              FindShortcuts(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
-                            kind, paths) > 0;
+          residue = FindShortcutsIn(platform, gate,
+                                    info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
+                                    paths, listings ? &*listings : nullptr) > 0;
         }
       }
       for (const std::uint16_t kind : {1, 2, 4}) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "common/paths.h"
 #include "database/opUninstallFile.h"
+#include "engine/run_support.h"
 #include "engine/threadUninstall.h"
 #include "platform/counting/counting.h"
 #include "platform/fake/fake_machine.h"
@@ -323,6 +325,47 @@ TEST_F(RegistryModeTest, ComponentsOfAProductAreTheSameByQueryAndByNames) {
   EXPECT_EQ(keys, (Texts{"HKEY_LOCAL_MACHINE\\" + components + "K1",
                          "HKEY_LOCAL_MACHINE\\" + components + "K2",
                          "HKEY_LOCAL_MACHINE\\" + components + "K4"}));
+}
+
+// --- Folder listings ---
+
+TEST(FolderListings, AnswerAsTheSystemForEveryName) {
+  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
+  machine.files.PutFile("C:\\Links\\Acme Writer.lnk");
+  machine.files.PutFile("C:\\Links\\readme");
+  machine.files.PutFile("C:\\Links\\Group\\Tool.lnk");
+  machine.files.PutFile("C:\\Mixed\\Plain.lnk");
+  machine.files.PutFile("C:\\Mixed\\\xC3\x89t\xC3\xA9.lnk");
+  machine.files.PutFile("C:\\Mixed\\Other.lnk");
+  machine.files.PutFile("C:\\AFile");
+  const Texts folders{"C:\\Links", "C:\\links\\", "C:\\Mixed", "C:\\Missing", "C:\\AFile", "C:\\"};
+  const Texts names{"Acme Writer.lnk",
+                    "ACME WRITER.LNK",
+                    "Acme Writer.lnk.",
+                    "Acme Writer.lnk ",
+                    "acme~1.lnk",
+                    "Group",
+                    "group\\tool.lnk",
+                    "Group/Tool.lnk",
+                    "readme",
+                    "Missing.lnk",
+                    "Plain.lnk",
+                    "other.LNK",
+                    "\xC3\x89t\xC3\xA9.lnk",
+                    "Links",
+                    "*.lnk",
+                    "windows"};
+  engine::detail::FolderListings listings(machine.files);
+  int found = 0;
+  for (const std::string& folder : folders) {
+    for (const std::string& name : names) {
+      const bool system = machine.files.GetAttributes(WithTrailingBackslash(folder) + name) !=
+                          platform::kInvalidAttributes;
+      EXPECT_EQ(listings.Exists(folder, name), system) << folder << " | " << name;
+      found += system ? 1 : 0;
+    }
+  }
+  EXPECT_GT(found, 10);
 }
 
 // --- The runs on the small synthetic machine ---
