@@ -217,7 +217,52 @@ void TUFileOp::ForEachSoftRecord(Visit visit) const {
   }
 }
 
+const TUFileOp::Indexes& TUFileOp::GetIndexes() const {
+  if (indexes_) return *indexes_;
+  Indexes& made = indexes_.emplace();
+  made.longestName = 0;
+  ForEachSoftRecord([&](std::string_view recordId, std::string_view name, std::int64_t offset) {
+    const std::size_t position = made.recordIds.size();
+    made.recordIds.emplace_back(recordId);
+    made.recordOffsets.push_back(offset);
+    // emplace keeps the first record of a key: the one a walk in file order stops at.
+    made.byFoldedId.emplace(LowerAscii(TrimView(recordId)), position);
+    made.byExactId.emplace(TrimView(recordId), position);
+    const std::string_view trimmedName = TrimView(name);
+    made.byFoldedName.emplace(LowerAscii(trimmedName), position);
+    made.longestName = std::max(made.longestName, trimmedName.size());
+    return true;
+  });
+  if (const auto header = ReadDataHeader()) {
+    ForEachIndexEntry(header->count, [&](const IndexEntry& entry) {
+      made.entryByFoldedId.emplace(LowerAscii(TrimView(entry.id)), entry);
+      return true;
+    });
+  }
+  return made;
+}
+
+std::optional<std::size_t> TUFileOp::FirstRecordNamedAtStartOf(std::string_view name) const {
+  // The records whose non-blank trimmed name begins `name`: one lookup per length of prefix,
+  // and the earliest record in file order wins, as in a walk.
+  const Indexes& indexes = GetIndexes();
+  std::optional<std::size_t> first;
+  const std::string folded = LowerAscii(name);
+  const std::size_t longest = std::min(folded.size(), indexes.longestName);
+  for (std::size_t length = 1; length <= longest; ++length) {
+    const auto hit = indexes.byFoldedName.find(folded.substr(0, length));
+    if (hit != indexes.byFoldedName.end() && (!first || hit->second < *first)) first = hit->second;
+  }
+  return first;
+}
+
 std::optional<SoftRecord> TUFileOp::FindRecordById(std::string_view id) const {
+  if (mode_ == SearchMode::Indexed) {
+    const Indexes& indexes = GetIndexes();
+    const auto hit = indexes.byFoldedId.find(LowerAscii(id));
+    if (hit == indexes.byFoldedId.end()) return std::nullopt;
+    return ReadSoftRecord(indexes.recordOffsets[hit->second]);
+  }
   std::optional<SoftRecord> found;
   ForEachSoftRecord([&](std::string_view recordId, std::string_view, std::int64_t offset) {
     if (!SameTextAscii(TrimView(recordId), id)) return true;
@@ -263,6 +308,13 @@ std::int32_t TUFileOp::GetSoftCategory(std::string_view id) {
 }
 
 std::string TUFileOp::GetCategoryText(std::string_view displayName) {
+  if (mode_ == SearchMode::Indexed) {
+    const Indexes& indexes = GetIndexes();
+    const auto hit = indexes.byFoldedName.find(LowerAscii(displayName));
+    if (hit == indexes.byFoldedName.end()) return {};
+    const auto record = ReadSoftRecord(indexes.recordOffsets[hit->second]);
+    return record ? std::string(CategoryName(record->category)) : std::string();
+  }
   std::string text;
   ForEachSoftRecord([&](std::string_view, std::string_view name, std::int64_t offset) {
     if (!SameTextAscii(TrimView(name), displayName)) return true;
@@ -273,6 +325,10 @@ std::string TUFileOp::GetCategoryText(std::string_view displayName) {
 }
 
 std::string TUFileOp::FindSoftId(std::string_view name) {
+  if (mode_ == SearchMode::Indexed) {
+    const auto first = FirstRecordNamedAtStartOf(name);
+    return first ? GetIndexes().recordIds[*first] : std::string();
+  }
   std::string id;
   ForEachSoftRecord([&](std::string_view recordId, std::string_view recordName, std::int64_t) {
     const std::string_view trimmed = TrimView(recordName);
@@ -298,11 +354,17 @@ std::int32_t TUFileOp::GetSoftItems(std::string_view displayName, std::uint16_t 
   if (!header) return 0;
 
   std::optional<IndexEntry> found;
-  ForEachIndexEntry(header->count, [&](const IndexEntry& entry) {
-    if (!SameTextAscii(TrimView(entry.id), id)) return true;
-    found = entry;
-    return false;
-  });
+  if (mode_ == SearchMode::Indexed) {
+    const Indexes& indexes = GetIndexes();
+    const auto hit = indexes.entryByFoldedId.find(LowerAscii(id));
+    if (hit != indexes.entryByFoldedId.end()) found = hit->second;
+  } else {
+    ForEachIndexEntry(header->count, [&](const IndexEntry& entry) {
+      if (!SameTextAscii(TrimView(entry.id), id)) return true;
+      found = entry;
+      return false;
+    });
+  }
   if (!found) return 0;
 
   const std::int64_t files = std::max<std::int32_t>(found->fileCount, 0);
@@ -338,11 +400,17 @@ std::int32_t TUFileOp::GetSoftInfo(std::string_view displayName, StringList& inf
   if (id.empty()) return kNoSoftwareId;
 
   std::optional<SoftRecord> found;
-  ForEachSoftRecord([&](std::string_view recordId, std::string_view, std::int64_t offset) {
-    if (TrimView(recordId) != id) return true;
-    found = ReadSoftRecord(offset);
-    return false;
-  });
+  if (mode_ == SearchMode::Indexed) {
+    const Indexes& indexes = GetIndexes();
+    if (const auto hit = indexes.byExactId.find(id); hit != indexes.byExactId.end())
+      found = ReadSoftRecord(indexes.recordOffsets[hit->second]);
+  } else {
+    ForEachSoftRecord([&](std::string_view recordId, std::string_view, std::int64_t offset) {
+      if (TrimView(recordId) != id) return true;
+      found = ReadSoftRecord(offset);
+      return false;
+    });
+  }
   if (!found) return 0;
 
   const SoftRecord& record = *found;

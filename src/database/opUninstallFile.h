@@ -8,8 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "common/search_mode.h"
 #include "database/db_format.h"
 #include "platform/platform.h"
 
@@ -29,6 +31,10 @@ class TUFileOp {
 
   [[nodiscard]] const std::string& DataPath() const noexcept { return dataPath_; }
   [[nodiscard]] const std::string& SoftPath() const noexcept { return softPath_; }
+
+  // Indexed (the default) answers the lookups by ID and by name from indexes made on first
+  // use; Literal walks the records for each lookup. The answers are the same.
+  void SetSearchMode(SearchMode mode) noexcept { mode_ = mode; }
 
   // Selector 1: the build stamp in decimal; any other: "yyyy.MMdd.hhnnss". Empty when the
   // file is too short to hold a header.
@@ -75,6 +81,20 @@ class TUFileOp {
   void ForEachSoftRecord(Visit visit) const;
   [[nodiscard]] std::optional<SoftRecord> FindRecordById(std::string_view id) const;
 
+  // The images never change after construction, so the indexes are made once. Each map gives
+  // the first record or entry in file order with that key, which is what the walks answer.
+  struct Indexes {
+    std::vector<std::string> recordIds;  // as stored (decoded, not trimmed)
+    std::vector<std::int64_t> recordOffsets;
+    std::unordered_map<std::string, std::size_t> byFoldedId;    // trimmed, ASCII lower case
+    std::unordered_map<std::string, std::size_t> byExactId;     // trimmed
+    std::unordered_map<std::string, std::size_t> byFoldedName;  // trimmed, ASCII lower case
+    std::unordered_map<std::string, IndexEntry> entryByFoldedId;
+    std::size_t longestName;  // bytes of the longest trimmed name
+  };
+  [[nodiscard]] const Indexes& GetIndexes() const;
+  [[nodiscard]] std::optional<std::size_t> FirstRecordNamedAtStartOf(std::string_view name) const;
+
   [[nodiscard]] std::string Text(std::string_view bytes) const;
   [[nodiscard]] std::string VersionText(std::optional<std::int32_t> stamp,
                                         std::uint16_t selector) const;
@@ -85,6 +105,8 @@ class TUFileOp {
   std::string softPath_;
   std::vector<std::uint8_t> dataImage_;
   std::vector<std::uint8_t> softImage_;
+  SearchMode mode_ = SearchMode::Indexed;
+  mutable std::optional<Indexes> indexes_;
 };
 
 }  // namespace sv::database

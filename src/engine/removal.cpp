@@ -171,7 +171,7 @@ void RemoveSoftware(const RunEnvironment& env, DeletionGate& gate, std::string_v
   };
 
   database::TUFileOp db = OpenDatabase(env);
-  TURegistryOp reg(platform);
+  TURegistryOp reg = OpenRegistry(env);
   StringList info, locationKeys, valueNames, keys, typeLibraries, folders, items;
 
   if (db.GetSoftInfo(name, info, locationKeys, valueNames) <= 0) return;

@@ -1,5 +1,6 @@
 #include "engine/threadUninstall.h"
 
+#include <algorithm>
 #include <charconv>
 #include <exception>
 #include <optional>
@@ -112,8 +113,63 @@ void AdvanceGauge(WindowControls& window) {
   window.SetGaugeProgress(window.GaugeProgress() + 1);
 }
 
+namespace {
+
+// A single name that means the same to a listing and to the system.
+bool IsPlainName(std::string_view name) {
+  if (name.empty() || name.front() == ' ' || name.back() == ' ' || name.back() == '.') return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code >= 0x20 && code < 0x7F &&
+           std::string_view("\\/:*?\"<>|~").find(c) == std::string_view::npos;
+  });
+}
+
+}  // namespace
+
+const detail::FolderListings::Listing& detail::FolderListings::ListingOf(
+    const std::string& folder) {
+  const auto known = listings_.find(folder);
+  if (known != listings_.end()) return known->second;
+  Listing listing;
+  platform::WinError error = platform::kSuccess;
+  auto search = files_.FindFirst(WithTrailingBackslash(folder) + "*", &error);
+  if (search) {
+    listing.usable = true;
+    do {
+      const std::string& name = search->Current().name;
+      if (name == "." || name == "..") continue;
+      // A name the listing cannot compare as the system does makes the folder unlistable.
+      if (!IsPlainName(name)) {
+        listing.usable = false;
+        listing.foldedNames.clear();
+        break;
+      }
+      listing.foldedNames.insert(LowerAscii(name));
+    } while (search->Next());
+  } else {
+    // A missing folder holds nothing; any other failure is left to the system to answer.
+    listing.usable = error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+  }
+  return listings_.emplace(folder, std::move(listing)).first->second;
+}
+
+bool detail::FolderListings::Exists(const std::string& folder, const std::string& name) {
+  if (IsPlainName(name)) {
+    const Listing& listing = ListingOf(folder);
+    if (listing.usable) return listing.foldedNames.contains(LowerAscii(name));
+  }
+  return files_.GetAttributes(WithTrailingBackslash(folder) + name) != platform::kInvalidAttributes;
+}
+
 int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
                   int kind, StringList& list) {
+  return FindShortcutsIn(platform, gate, names, kind, list, nullptr);
+}
+
+int detail::FindShortcutsIn(platform::Platform& platform, const DeletionGate& gate,
+                            std::string_view names, int kind, StringList& list,
+                            FolderListings* listings) {
   list.clear();
   const std::string_view trimmed = TrimView(names);
   if (trimmed.empty()) return 0;
@@ -130,9 +186,11 @@ int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::s
     for (const std::string& folder : folders) {
       if (folder.empty()) continue;
       std::string path = WithTrailingBackslash(folder) + name;
+      const bool exists = listings != nullptr
+                              ? listings->Exists(folder, name)
+                              : platform.files.GetAttributes(path) != platform::kInvalidAttributes;
       // A name such as "Programs" in the start menu is a shell folder, not a program's own.
-      if (platform.files.GetAttributes(path) != platform::kInvalidAttributes &&
-          gate.AllowsPath(path)) {
+      if (exists && gate.AllowsPath(path)) {
         list.push_back(std::move(path));
       }
     }
@@ -200,8 +258,9 @@ void ScanSoftware(const RunEnvironment& env) {
 
   const auto failure = Guarded([&] {
     TUFileOp db = OpenDatabase(env);
-    TURegistryOp reg(platform);
+    TURegistryOp reg = OpenRegistry(env);
     const DeletionGate gate(platform);
+    const bool indexed = env.searches == SearchMode::Indexed;
     StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
 
     reg.ListInstalledPrograms(names, keys, false);
@@ -210,6 +269,13 @@ void ScanSoftware(const RunEnvironment& env) {
         reg.AddIconFromFile(env.smallIcons, env.bigIcons, 0, platform.system.ExecutablePath());
 
     if (dbNames.empty()) return;
+    // The database names in lower case, kept beside them (the literal lookup folds each name
+    // again for every installed program).
+    StringList foldedDbNames;
+    if (indexed) {
+      for (const std::string& name : dbNames)
+        foldedDbNames.push_back(LowerAscii(name));
+    }
 
     window.SetGaugeMax(static_cast<int>(dbNames.size() + names.size()));
     for (std::size_t i = 0; i < names.size() && i < keys.size(); ++i) {
@@ -221,11 +287,12 @@ void ScanSoftware(const RunEnvironment& env) {
       // that has matched is used up.
       const std::string installed = LowerAscii(names[i]);
       bool matched = false;
-      for (auto name = dbNames.begin(); name != dbNames.end(); ++name) {
+      for (std::size_t n = 0; n < dbNames.size(); ++n) {
         // A blank name would be the beginning of every installed name.
-        if (TrimView(*name).empty()) continue;
-        if (installed.starts_with(LowerAscii(*name))) {
-          dbNames.erase(name);
+        if (TrimView(dbNames[n]).empty()) continue;
+        if (installed.starts_with(indexed ? foldedDbNames[n] : LowerAscii(dbNames[n]))) {
+          dbNames.erase(dbNames.begin() + static_cast<std::ptrdiff_t>(n));
+          if (indexed) foldedDbNames.erase(foldedDbNames.begin() + static_cast<std::ptrdiff_t>(n));
           matched = true;
           break;
         }
@@ -248,19 +315,32 @@ void ScanSoftware(const RunEnvironment& env) {
       }
     }
 
+    // The Installer's products are read in one walk for all the names left, not once per name.
+    std::optional<registry::InstallerProductList> products;
+    // The shortcut folders are listed once for all the names left.
+    std::optional<FolderListings> listings;
+    if (indexed) listings.emplace(platform.files);
+    if (indexed && std::any_of(dbNames.begin(), dbNames.end(),
+                               [](const std::string& name) { return !TrimView(name).empty(); })) {
+      products = reg.ReadInstallerProducts();
+    }
     for (const std::string& name : dbNames) {
       AdvanceGauge(window);
       if (TrimView(name).empty()) continue;
 
       std::string productCode;
-      reg.FindInstallerProducts(name, paths, productCode);
+      if (products) {
+        reg.FindInstallerProducts(*products, name, paths, productCode);
+      } else {
+        reg.FindInstallerProducts(name, paths, productCode);
+      }
       bool residue = !paths.empty();
       if (!residue && db.GetSoftInfo(name, info, locationKeys, valueNames) > 0 &&
           info.size() >= kInfoSize) {
         for (int kind = 1; kind <= 4 && !residue; ++kind) {
-          residue =
-              FindShortcuts(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
-                            kind, paths) > 0;
+          residue = FindShortcutsIn(platform, gate,
+                                    info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
+                                    paths, listings ? &*listings : nullptr) > 0;
         }
       }
       for (const std::uint16_t kind : {1, 2, 4}) {
@@ -298,7 +378,7 @@ void GatherDetails(const RunEnvironment& env) {
   window.SetGaugeMax(100);
 
   const auto failure = Guarded([&] {
-    TURegistryOp reg(platform);
+    TURegistryOp reg = OpenRegistry(env);
     TUFileOp db = OpenDatabase(env);
     // The view lists what a removal would really delete, so it asks the removal's gate.
     DeletionGate gate(platform, DeletionGate::Mode::Record);

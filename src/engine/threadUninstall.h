@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/search_mode.h"
 #include "engine/window_controls.h"
 #include "platform/platform.h"
 #include "registry/icon_list.h"
@@ -36,6 +37,7 @@ struct RunEnvironment {
   // The database files; empty means SV.dat and soft.dat beside the executable.
   std::string dataPath;
   std::string softPath;
+  SearchMode searches = SearchMode::Indexed;
 };
 
 // "Scan Result:" count texts.

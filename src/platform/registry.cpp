@@ -18,6 +18,13 @@ std::string_view HiveName(Hive hive) noexcept {
   return {};
 }
 
+std::optional<RegValue> Registry::ReadValue(Hive hive, std::string_view path, std::string_view name,
+                                            WinError* error) {
+  const auto key = OpenKey(hive, path, KeyAccess::Read, error);
+  if (!key) return std::nullopt;
+  return key->QueryValue(name, error);
+}
+
 RegValue DwordValue(std::uint32_t number) {
   RegValue value{kRegDword, std::string(4, '\0')};
   for (int i = 0; i < 4; ++i)

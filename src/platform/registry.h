@@ -89,6 +89,13 @@ class Registry {
 
   // Deletes one key that has no sub-keys (a key with sub-keys is refused: access denied).
   virtual WinError DeleteKey(Hive hive, std::string_view path) = 0;
+
+  // One value of the key at `path`, as the key's QueryValue gives it, in one request: a
+  // search that reads one value of each of many keys asks half as often. Empty when the key
+  // or the value is missing (the reason in `error`).
+  [[nodiscard]] virtual std::optional<RegValue> ReadValue(Hive hive, std::string_view path,
+                                                          std::string_view name,
+                                                          WinError* error = nullptr);
 };
 
 }  // namespace sv::platform

@@ -164,6 +164,15 @@ std::string TextOrEmpty(const platform::RegistryKey& key, std::string_view name)
   return ReadValueTextIfText(key, name).value_or(std::string());
 }
 
+// Printable ASCII only: no NUL, which a value query refuses, and no letters whose case the
+// registry folds differently from ASCII.
+bool IsPlainAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code >= 0x20 && code < 0x7F;
+  });
+}
+
 bool HasValue(const platform::RegistryKey& key, std::string_view name) {
   return key.QueryValue(name).has_value();
 }
@@ -270,6 +279,31 @@ std::vector<TURegistryOp::UninstallPass> TURegistryOp::UninstallPasses() {
 
 bool TURegistryOp::KeyExists(Hive hive, std::string_view keyPath) {
   return platform_.registry.OpenKey(hive, keyPath, KeyAccess::Read) != nullptr;
+}
+
+std::optional<std::string> TURegistryOp::ReadKeyText(Hive hive, std::string_view keyPath,
+                                                     std::string_view name) {
+  if (mode_ == SearchMode::Indexed) {
+    auto value = platform_.registry.ReadValue(hive, keyPath, name);
+    if (!value || value->data.empty()) return std::string();
+    if (!platform::IsSingleStringType(value->type)) return std::nullopt;
+    return std::move(value->data);
+  }
+  auto key = platform_.registry.OpenKey(hive, keyPath, KeyAccess::Read);
+  if (!key) return std::string();
+  return ReadValueTextIfText(*key, name);
+}
+
+bool TURegistryOp::HasValueNamed(Hive hive, std::string_view keyPath, std::string_view name) {
+  // The registry finds a value by name in one request, comparing without case as we do; for
+  // a name outside printable ASCII its rules differ from ours, so such a name reads the names.
+  if (mode_ == SearchMode::Indexed && IsPlainAscii(name))
+    return platform_.registry.ReadValue(hive, keyPath, name).has_value();
+  auto key = platform_.registry.OpenKey(hive, keyPath, KeyAccess::Read);
+  if (!key) return false;
+  const auto values = ValueNames(*key);
+  return std::any_of(values.begin(), values.end(),
+                     [&](const std::string& value) { return SameTextAscii(value, name); });
 }
 
 bool TURegistryOp::FileExists(std::string_view path) {
@@ -542,15 +576,62 @@ void TURegistryOp::FindInstallerProducts(std::string_view softwareName, StringLi
       const bool properties = pass == kProductPropertiesPass;
       std::string productKey = Join(location.keyPath, *code);
       if (properties) productKey += "\\InstallProperties";
-      auto product = platform_.registry.OpenKey(location.hive, productKey, KeyAccess::Read);
-      if (!product) continue;
-      const auto name = ReadValueTextIfText(*product, properties ? "DisplayName" : "ProductName");
+      // A missing key reads as an empty name, which begins no wanted name.
+      const auto name =
+          ReadKeyText(location.hive, productKey, properties ? "DisplayName" : "ProductName");
       if (!name || !LowerAscii(Trim(*name)).starts_with(wanted)) continue;
       keys.push_back(FullKeyPath(location.hive, Join(location.keyPath, *code)));
       productCode = *code;
       for (std::size_t later = pass + 1; later < kProductLocations.size(); ++later) {
         const Location& other = kProductLocations[later];
         const std::string otherPath = Join(other.keyPath, *code);
+        if (KeyExists(other.hive, otherPath)) keys.push_back(FullKeyPath(other.hive, otherPath));
+      }
+      return;
+    }
+  }
+}
+
+InstallerProductList TURegistryOp::ReadInstallerProducts() {
+  InstallerProductList list;
+  list.locations.resize(kProductLocations.size());
+  for (std::size_t pass = 0; pass < kProductLocations.size(); ++pass) {
+    const Location& location = kProductLocations[pass];
+    auto root = platform_.registry.OpenKey(location.hive, location.keyPath, KeyAccess::Read);
+    if (!root) continue;
+    const bool properties = pass == kProductPropertiesPass;
+    for (std::uint32_t i = 0;; ++i) {
+      auto code = root->EnumKey(i);
+      if (!code) break;
+      std::string productKey = Join(location.keyPath, *code);
+      if (properties) productKey += "\\InstallProperties";
+      InstallerProductList::Product product{std::move(*code), std::nullopt};
+      if (const auto name =
+              ReadKeyText(location.hive, productKey, properties ? "DisplayName" : "ProductName")) {
+        product.foldedName = LowerAscii(Trim(*name));
+      }
+      list.locations[pass].push_back(std::move(product));
+    }
+  }
+  return list;
+}
+
+void TURegistryOp::FindInstallerProducts(const InstallerProductList& products,
+                                         std::string_view softwareName, StringList& keys,
+                                         std::string& productCode) {
+  keys.clear();
+  productCode.clear();
+  if (softwareName.empty()) return;
+  const std::string wanted = LowerAscii(softwareName);
+  for (std::size_t pass = 0; pass < products.locations.size(); ++pass) {
+    for (const InstallerProductList::Product& product : products.locations[pass]) {
+      if (!product.foldedName || !product.foldedName->starts_with(wanted)) continue;
+      const Location& location = kProductLocations[pass];
+      keys.push_back(FullKeyPath(location.hive, Join(location.keyPath, product.code)));
+      productCode = product.code;
+      for (std::size_t later = pass + 1; later < kProductLocations.size(); ++later) {
+        const Location& other = kProductLocations[later];
+        const std::string otherPath = Join(other.keyPath, product.code);
         if (KeyExists(other.hive, otherPath)) keys.push_back(FullKeyPath(other.hive, otherPath));
       }
       return;
@@ -577,14 +658,7 @@ int TURegistryOp::FindInstallerUpgradeCodes(std::string_view productCode, String
     auto root = platform_.registry.OpenKey(location.hive, location.keyPath, KeyAccess::Read);
     if (!root) continue;
     for (const std::string& upgradeCode : SubKeyNames(*root)) {
-      auto key = platform_.registry.OpenKey(location.hive, Join(location.keyPath, upgradeCode),
-                                            KeyAccess::Read);
-      if (!key) continue;
-      const auto values = ValueNames(*key);
-      const bool named = std::any_of(values.begin(), values.end(), [&](const std::string& value) {
-        return SameTextAscii(value, productCode);
-      });
-      if (!named) continue;
+      if (!HasValueNamed(location.hive, Join(location.keyPath, upgradeCode), productCode)) continue;
       keys.push_back(FullKeyPath(location.hive, Join(location.keyPath, upgradeCode)));
       for (std::size_t later = pass + 1; later < kUpgradeCodeLocations.size(); ++later) {
         const Location& other = kUpgradeCodeLocations[later];
@@ -604,13 +678,8 @@ int TURegistryOp::FindInstallerComponents(std::string_view productCode, StringLi
   if (!root) return 0;
   for (const std::string& component : SubKeyNames(*root)) {
     const std::string path = Join(kComponentsKey, component);
-    auto key = platform_.registry.OpenKey(Hive::LocalMachine, path, KeyAccess::Read);
-    if (!key) continue;
-    const auto values = ValueNames(*key);
-    if (std::any_of(values.begin(), values.end(),
-                    [&](const std::string& value) { return SameTextAscii(value, productCode); })) {
+    if (HasValueNamed(Hive::LocalMachine, path, productCode))
       keys.push_back(FullKeyPath(Hive::LocalMachine, path));
-    }
   }
   return static_cast<int>(keys.size());
 }
@@ -639,10 +708,8 @@ int TURegistryOp::FindComClasses(const StringList& folders, StringList& typeLibr
       if (!classId) break;
       const std::string classPath = Join(location.keyPath, *classId);
       for (std::string_view serverKey : kServerSubKeys) {
-        auto server = platform_.registry.OpenKey(location.hive, classPath + std::string(serverKey),
-                                                 KeyAccess::Read);
-        if (!server) continue;
-        const auto text = ReadValueTextIfText(*server, "");
+        // A class without this server reads as an empty path.
+        const auto text = ReadKeyText(location.hive, classPath + std::string(serverKey), "");
         if (!text) continue;
         const std::string serverPath = LowerAscii(Trim(*text));
         if (serverPath.empty()) continue;
@@ -653,11 +720,9 @@ int TURegistryOp::FindComClasses(const StringList& folders, StringList& typeLibr
         if (!inFolder) continue;
         keys.push_back(FullKeyPath(location.hive, classPath));
         remembered.push_back(*classId);
-        if (auto typeLib = platform_.registry.OpenKey(location.hive, classPath + "\\Typelib",
-                                                      KeyAccess::Read)) {
-          std::string library = Trim(TextOrEmpty(*typeLib, ""));
-          if (!library.empty()) typeLibraries.push_back(std::move(library));
-        }
+        std::string library =
+            Trim(ReadKeyText(location.hive, classPath + "\\Typelib", "").value_or(std::string()));
+        if (!library.empty()) typeLibraries.push_back(std::move(library));
       }
     }
     if (remembered.empty()) continue;
@@ -692,10 +757,8 @@ int TURegistryOp::FindInterfaces(const StringList& typeLibraries, StringList& ke
       const auto interfaceId = root->EnumKey(i);
       if (!interfaceId) break;
       const std::string interfacePath = Join(location.keyPath, *interfaceId);
-      auto typeLib =
-          platform_.registry.OpenKey(location.hive, interfacePath + "\\TypeLib", KeyAccess::Read);
-      if (!typeLib) continue;
-      const std::string library = Trim(TextOrEmpty(*typeLib, ""));
+      const std::string library =
+          Trim(ReadKeyText(location.hive, interfacePath + "\\TypeLib", "").value_or(std::string()));
       if (library.empty()) continue;
       if (std::find(typeLibraries.begin(), typeLibraries.end(), library) == typeLibraries.end()) {
         continue;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/search_mode.h"
 #include "platform/platform.h"
 #include "registry/icon_list.h"
 
@@ -74,6 +75,17 @@ struct RegistryValueRef {
   friend bool operator==(const RegistryValueRef&, const RegistryValueRef&) = default;
 };
 
+// The product keys of the Installer locations as one walk read them: per location, in the
+// registry's order, each product code with its name (lower case, trimmed; empty when the
+// product's key could not be opened or its name is not text).
+struct InstallerProductList {
+  struct Product {
+    std::string code;
+    std::optional<std::string> foldedName;
+  };
+  std::vector<std::vector<Product>> locations;
+};
+
 class TURegistryOp {
  public:
   // The Uninstall key of each hive, and of the 32-bit view for the 64-bit build.
@@ -84,6 +96,10 @@ class TURegistryOp {
   static constexpr std::string_view kRunKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
   explicit TURegistryOp(platform::Platform platform);
+
+  // Indexed (the default) asks the registry the fewest questions per key it looks at;
+  // Literal reads every key the way the searches were first written. The answers are the same.
+  void SetSearchMode(SearchMode mode) noexcept { mode_ = mode; }
 
   // --- Installed-software inventory ---
 
@@ -110,6 +126,12 @@ class TURegistryOp {
 
   void FindInstallerProducts(std::string_view softwareName, StringList& keys,
                              std::string& productCode);
+  // The product names of every location in one walk, for a run that looks up many names.
+  [[nodiscard]] InstallerProductList ReadInstallerProducts();
+  // FindInstallerProducts answered from that list (the registry is asked only about the
+  // counterparts of a product found).
+  void FindInstallerProducts(const InstallerProductList& products, std::string_view softwareName,
+                             StringList& keys, std::string& productCode);
   int FindInstallerFeatures(std::string_view productCode, StringList& keys);
   int FindInstallerUpgradeCodes(std::string_view productCode, StringList& keys);
   int FindInstallerComponents(std::string_view productCode, StringList& keys);
@@ -151,6 +173,14 @@ class TURegistryOp {
   [[nodiscard]] std::vector<UninstallPass> UninstallPasses();
   bool DeleteKeyTree(platform::Hive hive, const std::string& keyPath);
   [[nodiscard]] bool KeyExists(platform::Hive hive, std::string_view keyPath);
+  // ReadValueTextIfText of the value `name` of the key at `keyPath`; a missing key reads as
+  // the empty text, like a missing value. Indexed asks it in one request.
+  [[nodiscard]] std::optional<std::string> ReadKeyText(platform::Hive hive,
+                                                       std::string_view keyPath,
+                                                       std::string_view name);
+  // Whether the key at `keyPath` has a value named `name` (ASCII case ignored).
+  [[nodiscard]] bool HasValueNamed(platform::Hive hive, std::string_view keyPath,
+                                   std::string_view name);
   [[nodiscard]] bool FileExists(std::string_view path);
   [[nodiscard]] bool FolderExists(std::string_view path);
   // The folders of the list that are a program's own: full paths, lower-cased, without trailing
@@ -158,6 +188,7 @@ class TURegistryOp {
   [[nodiscard]] std::vector<std::string> OwnFolders(const StringList& folders);
 
   platform::Platform platform_;
+  SearchMode mode_ = SearchMode::Indexed;
 };
 
 }  // namespace sv::registry

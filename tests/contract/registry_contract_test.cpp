@@ -1,3 +1,4 @@
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,51 @@ TEST_F(RegistryContract, ValuesOfOtherTypesComeBackAsStored) {
   EXPECT_EQ(key->QueryValue("t0")->data, std::string("\x78\x56\x34\x12", 4));
 }
 
+TEST_F(RegistryContract, ReadValueGivesWhatTheOpenedKeyGives) {
+  auto key = Make("Read\\Sub");
+  const RegValue values[] = {
+      platform::StringValue("C:\\Program Files\\Acme\\acme.dll"),
+      platform::StringValue(""),
+      {platform::kRegSz, std::string("cut\0after", 9)},
+      {platform::kRegExpandSz, "%SystemRoot%\\acme.exe"},
+      {platform::kRegMultiSz, std::string("one\0two\0\0", 9)},
+      {platform::kRegMultiSz, std::string("no end", 6)},
+      platform::DwordValue(7),
+      {platform::kRegBinary, std::string("\x01\x00\xff", 3)},
+      {platform::kRegBinary, ""},
+      platform::StringValue("\xD0\x9F\xD1\x80\xD0\xBE \xE6\x96\x87"),
+  };
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    ASSERT_EQ(key->SetValue("v" + std::to_string(i), values[i]), platform::kSuccess);
+  ASSERT_EQ(key->SetStringValue("", "default"), platform::kSuccess);
+
+  struct Read {
+    std::string path;
+    std::string name;
+  };
+  std::vector<Read> reads{{"Read\\Sub", ""},
+                          {"read\\SUB", "V0"},
+                          {"Read\\Sub", "missing"},
+                          {"Read\\Missing", "v0"},
+                          {"Read", "v0"}};
+  for (std::size_t i = 0; i < std::size(values); ++i)
+    reads.push_back({"Read\\Sub", "v" + std::to_string(i)});
+  for (const Read& read : reads) {
+    platform::WinError viaKey = platform::kSuccess;
+    std::optional<RegValue> expected;
+    if (auto opened =
+            Registry().OpenKey(Hive::CurrentUser, Key(read.path), KeyAccess::Read, &viaKey)) {
+      expected = opened->QueryValue(read.name, &viaKey);
+    }
+    platform::WinError direct = platform::kSuccess;
+    EXPECT_EQ(Registry().ReadValue(Hive::CurrentUser, Key(read.path), read.name, &direct), expected)
+        << read.path << " " << read.name;
+    EXPECT_EQ(direct, viaKey) << read.path << " " << read.name;
+  }
+  EXPECT_EQ(Registry().ReadValue(Hive::CurrentUser, Key("Read\\Sub"), "v0")->data,
+            "C:\\Program Files\\Acme\\acme.dll");
+}
+
 TEST_F(RegistryContract, MissingValueIsAbsent) {
   auto key = Make("Absent");
   platform::WinError error = platform::kSuccess;
@@ -193,7 +239,6 @@ TEST_F(RegistryContract, ClassesRootShowsTheMachinesClasses) {
   EXPECT_EQ(Registry().DeleteKey(Hive::ClassesRoot, name), platform::kSuccess);
   EXPECT_FALSE(Registry().OpenKey(Hive::LocalMachine, machinePath, KeyAccess::Read));
 }
-
 
 // A name with a NUL inside would reach Windows cut short, as its parent key or another value:
 // it is refused, and what the shorter name addresses stays untouched.

@@ -14,6 +14,7 @@
 #include "platform/fake/fake_machine.h"
 #include "support/cli_fixture.h"
 #include "support/icon_lists.h"
+#include "support/search_modes.h"
 
 namespace sv::engine {
 namespace {
@@ -67,6 +68,8 @@ class RemovalTest : public ::testing::Test {
   RunEnvironment Env() { return RunEnvironment{platform, window, small, big, {}, {}}; }
 
   void Remove(const std::string& name, std::uint16_t residual, bool progress = true) {
+    // The indexed lookups decide every deletion as the literal ones do, before anything goes.
+    testing::ExpectSameDryRunRemoval(Env(), name, residual);
     DeletionGate gate(platform);
     RemoveSoftware(Env(), gate, name, residual, progress);
   }

@@ -11,6 +11,7 @@
 #include "registry/opUninstallRegistry.h"
 #include "support/cli_fixture.h"
 #include "support/icon_lists.h"
+#include "support/search_modes.h"
 
 namespace sv::engine {
 namespace {
@@ -82,11 +83,13 @@ class EngineTest : public ::testing::Test {
     Put(Hive::LocalMachine, std::string(kUninstall) + "\\" + subKey, values);
   }
 
-  void Scan() { ScanSoftware(Env()); }
+  // Every scan and detail view of these tests also holds the indexed lookups to the literal
+  // ones (same events, rows and messages).
+  void Scan() { testing::RunInBothModes(Env(), ScanSoftware); }
   void Details(const std::string& name) {
     window.SetText(Label::labUS1Soft, name);
     window.ClearEvents();
-    GatherDetails(Env());
+    testing::RunInBothModes(Env(), GatherDetails);
   }
 
   RunEnvironment Env() { return RunEnvironment{platform, window, small, big, {}, {}}; }

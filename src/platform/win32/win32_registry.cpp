@@ -39,6 +39,24 @@ HKEY RootOf(Hive hive) noexcept {
 }
 
 // The registry functions refuse a leading backslash; the program's key paths carry one.
+// A value's stored bytes as the program sees them (see RegValue).
+RegValue ValueOf(DWORD type, const std::vector<BYTE>& buffer) {
+  RegValue value;
+  value.type = type;
+  if (platform::IsSingleStringType(type) || type == REG_MULTI_SZ) {
+    std::wstring text(buffer.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), buffer.data(), text.size() * sizeof(wchar_t));
+    if (type != REG_MULTI_SZ) {
+      const auto end = text.find(L'\0');
+      if (end != std::wstring::npos) text.resize(end);
+    }
+    value.data = Narrow(text);
+  } else {
+    value.data.assign(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+  }
+  return value;
+}
+
 std::wstring SubKeyPath(std::string_view path) {
   if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
   return Widen(path);
@@ -100,20 +118,7 @@ class Win32RegistryKey final : public platform::RegistryKey {
       return std::nullopt;
     }
     Report(error, ERROR_SUCCESS);
-    RegValue value;
-    value.type = type;
-    if (platform::IsSingleStringType(type) || type == REG_MULTI_SZ) {
-      std::wstring text(buffer.size() / sizeof(wchar_t), L'\0');
-      std::memcpy(text.data(), buffer.data(), text.size() * sizeof(wchar_t));
-      if (type != REG_MULTI_SZ) {
-        const auto end = text.find(L'\0');
-        if (end != std::wstring::npos) text.resize(end);
-      }
-      value.data = Narrow(text);
-    } else {
-      value.data.assign(reinterpret_cast<const char*>(buffer.data()), buffer.size());
-    }
-    return value;
+    return ValueOf(type, buffer);
   }
 
   WinError SetValue(std::string_view name, const RegValue& value) override {
@@ -160,6 +165,42 @@ std::unique_ptr<platform::RegistryKey> Win32Registry::OpenKey(Hive hive, std::st
   Report(error, result);
   if (result != ERROR_SUCCESS) return nullptr;
   return std::make_unique<Win32RegistryKey>(std::move(key));
+}
+
+std::optional<RegValue> Win32Registry::ReadValue(Hive hive, std::string_view path,
+                                                 std::string_view name, WinError* error) {
+  if (HoldsNul(path) || HoldsNul(name)) {
+    Report(error, ERROR_INVALID_NAME);
+    return std::nullopt;
+  }
+  const std::wstring subKey = SubKeyPath(path);
+  const std::wstring wideName = Widen(name);
+  // Environment references stay as stored, as RegQueryValueExW gives them.
+  constexpr DWORD kFlags = RRF_RT_ANY | RRF_NOEXPAND;
+  std::vector<BYTE> buffer(512);
+  DWORD type = REG_NONE;
+  LONG result = ERROR_MORE_DATA;
+  for (int round = 0; round < 4 && result == ERROR_MORE_DATA; ++round) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    result = ::RegGetValueW(RootOf(hive), subKey.c_str(), wideName.c_str(), kFlags, &type,
+                            buffer.data(), &size);
+    if (result == ERROR_MORE_DATA) {
+      if (size > kMaxValueBytes) break;
+      buffer.resize(size);
+    } else if (result == ERROR_SUCCESS) {
+      buffer.resize(size);
+    }
+  }
+  // RegGetValueW adds a terminator where the stored text lacks one; a list of texts keeps its
+  // stored characters exactly, so it is read the usual way.
+  if (result == ERROR_SUCCESS && type == REG_MULTI_SZ)
+    return platform::Registry::ReadValue(hive, path, name, error);
+  if (result != ERROR_SUCCESS) {
+    Report(error, result);
+    return std::nullopt;
+  }
+  Report(error, ERROR_SUCCESS);
+  return ValueOf(type, buffer);
 }
 
 std::unique_ptr<platform::RegistryKey> Win32Registry::CreateKey(Hive hive, std::string_view path,

@@ -13,6 +13,10 @@ class Win32Registry final : public platform::Registry {
   std::unique_ptr<platform::RegistryKey> CreateKey(platform::Hive hive, std::string_view path,
                                                    platform::WinError* error = nullptr) override;
   platform::WinError DeleteKey(platform::Hive hive, std::string_view path) override;
+  // RegGetValueW: the key is opened and read in one request.
+  [[nodiscard]] std::optional<platform::RegValue> ReadValue(
+      platform::Hive hive, std::string_view path, std::string_view name,
+      platform::WinError* error = nullptr) override;
 };
 
 }  // namespace sv::win32
