@@ -12,9 +12,11 @@
 #include <iostream>
 #include <new>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench_runs.h"
 #include "common/text.h"
 #include "engine/deletion_gate.h"
 #include "engine/memory_window.h"
@@ -79,8 +81,6 @@ void operator delete[](void* pointer, std::size_t) noexcept {
 namespace {
 
 using namespace sv;
-using engine::Label;
-using engine::ListView;
 using nlohmann::json;
 
 constexpr std::string_view kOwnFolder = "C:\\Program Files\\Sorvane";
@@ -92,37 +92,13 @@ struct Options {
   std::string jsonPath;
 };
 
-std::string_view ModeName(SearchMode mode) {
-  return mode == SearchMode::Literal ? "literal" : "indexed";
-}
-
 struct Measure {
   std::string run;
   std::vector<double> seconds;
-  platform::RegistryCallCounts registry;
-  platform::FileCallCounts files;
+  nlohmann::json counts;
   long long peakHeap = 0;
   std::string outcome;  // what the run produced, so a reader sees both modes agree
 };
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-json CountsJson(const platform::RegistryCallCounts& registry,
-                const platform::FileCallCounts& files) {
-  json out{{"registryTotal", registry.Total()}, {"fileTotal", files.Total()}};
-  for (std::size_t k = 0; k < registry.byKind.size(); ++k) {
-    const auto kind = static_cast<platform::RegistryCall>(k);
-    out["registry"][std::string(platform::RegistryCallName(kind))] = registry[kind];
-  }
-  for (std::size_t k = 0; k < files.byKind.size(); ++k) {
-    const auto kind = static_cast<platform::FileCall>(k);
-    out["files"][std::string(platform::FileCallName(kind))] = files[kind];
-  }
-  return out;
-}
 
 // One size: the machine is made once; each run then goes through counting decorators.
 json RunSize(const bench::MachineSize& size, const Options& options) {
@@ -151,8 +127,9 @@ json RunSize(const bench::MachineSize& size, const Options& options) {
   for (const SearchMode mode : options.modes) {
     platform::CountingRegistry registry(machine.registry);
     platform::CountingFileSystem files(machine.files);
-    platform::Platform platform{
-        registry, files, machine.system, machine.messages, machine.services, machine.processes};
+    platform::CountingSystem system(machine.system);
+    platform::Platform platform{registry,         files, system, machine.messages, machine.services,
+                                machine.processes};
 
     const auto measure = [&](std::string name, auto body) {
       Measure result;
@@ -160,6 +137,7 @@ json RunSize(const bench::MachineSize& size, const Options& options) {
       for (int run = 0; run < options.runs; ++run) {
         registry.ResetCounts();
         files.ResetCounts();
+        system.ResetCounts();
         gHeapPeak = gHeapNow.load();
         const long long base = gHeapNow.load();
         const auto start = std::chrono::steady_clock::now();
@@ -167,48 +145,38 @@ json RunSize(const bench::MachineSize& size, const Options& options) {
         result.seconds.push_back(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         result.peakHeap = std::max(result.peakHeap, gHeapPeak.load() - base);
-        result.registry = registry.Counts();
-        result.files = files.Counts();
+        result.counts = bench::CountsJson(registry, files, system);
         result.outcome = std::move(outcome);
       }
       return result;
     };
 
+    const bench::RunSetup setup{platform, mode, target, {}, {}};
     std::vector<Measure> measures;
-    measures.push_back(measure("scan", [&] {
-      engine::MemoryWindow window;
-      registry::CountingIconList small, big;
-      engine::ScanSoftware({platform, window, small, big, {}, {}, mode});
-      return std::to_string(window.RowCount(ListView::lstvNList)) + " installed rows, " +
-             std::to_string(window.RowCount(ListView::lstvRList)) + " residues";
-    }));
-    measures.push_back(measure("detail", [&] {
-      engine::MemoryWindow window;
-      registry::CountingIconList small, big;
-      window.SetText(Label::labUS1Soft, target);
-      engine::GatherDetails({platform, window, small, big, {}, {}, mode});
-      return std::to_string(window.RowCount(ListView::lstvUS2File)) + " files, " +
-             std::to_string(window.RowCount(ListView::lstvUS2Registry)) + " registry items";
-    }));
-    measures.push_back(measure("removal", [&] {
-      engine::MemoryWindow window;
-      registry::CountingIconList small, big;
-      engine::DeletionGate gate(platform, engine::DeletionGate::Mode::Record);
-      int decisions = 0;
-      gate.SetObserver([&](const engine::GateEvent&) { ++decisions; });
-      engine::RemoveSoftware({platform, window, small, big, {}, {}, mode}, gate, target,
-                             engine::kInstalledProgram, false);
-      return std::to_string(decisions) + " decisions";
-    }));
+    for (const bench::RunKind kind :
+         {bench::RunKind::Scan, bench::RunKind::Detail, bench::RunKind::Removal}) {
+      measures.push_back(measure(std::string(bench::RunKindName(kind)), [&] {
+        bench::RunResult result = bench::Run(kind, setup);
+        // A faster scan that finds something else is no result at all.
+        if (kind == bench::RunKind::Scan) {
+          const auto problems = bench::CompareScanWithPlan(result, seeded);
+          if (!problems.empty())
+            throw std::runtime_error(std::string(bench::SearchModeName(mode)) +
+                                     " scan: " + problems.front());
+        }
+        return result.outcome;
+      }));
+    }
 
     for (const Measure& m : measures) {
-      const double median = Median(m.seconds);
-      std::cout << size.name << "  " << ModeName(mode) << "  " << m.run << ": " << median * 1000.0
-                << " ms, " << m.registry.Total() << " registry calls, " << m.files.Total()
-                << " file calls, peak heap " << m.peakHeap / 1024 << " KiB (" << m.outcome << ")\n";
-      json runJson = CountsJson(m.registry, m.files);
+      const double median = bench::Median(m.seconds);
+      std::cout << size.name << "  " << bench::SearchModeName(mode) << "  " << m.run << ": "
+                << median * 1000.0 << " ms, " << m.counts["registryTotal"] << " registry calls, "
+                << m.counts["fileTotal"] << " file calls, peak heap " << m.peakHeap / 1024
+                << " KiB (" << m.outcome << ")\n";
+      json runJson = m.counts;
       runJson["run"] = m.run;
-      runJson["mode"] = ModeName(mode);
+      runJson["mode"] = bench::SearchModeName(mode);
       runJson["medianSeconds"] = median;
       runJson["seconds"] = m.seconds;
       runJson["peakHeapBytes"] = m.peakHeap;
@@ -239,13 +207,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--modes") {
       options.modes.clear();
       for (const std::string& mode : SplitCommaList(value)) {
-        if (mode == "indexed") {
-          options.modes.push_back(SearchMode::Indexed);
-        } else if (mode == "literal") {
-          options.modes.push_back(SearchMode::Literal);
-        } else {
-          return Usage();
-        }
+        const auto named = bench::SearchModeNamed(mode);
+        if (!named) return Usage();
+        options.modes.push_back(*named);
       }
     } else if (arg == "--runs") {
       options.runs = std::max(1, std::atoi(value.c_str()));

@@ -499,6 +499,11 @@ std::optional<std::string> DeletionGate::CanonicalPath(std::string_view path) co
 
 void DeletionGate::AddProtectedFolder(std::string_view path) const {
   if (path.empty()) return;
+  // The list names the same folders in several spellings ("C:\Users\Public" from the profiles
+  // root, "C:\users\Public" from the registry). Resolving asks the file system about every
+  // part, which is slow under Wine; a text that differs from one resolved before only in
+  // ASCII case names the same place and would add the same canonical folder again.
+  if (searches_ == SearchMode::Indexed && !resolvedTexts_.insert(LowerAscii(path)).second) return;
   if (auto canonical = CanonicalPath(path)) protectedFolders_.push_back(std::move(*canonical));
 }
 
@@ -588,6 +593,7 @@ void DeletionGate::CollectProtectedFolders() const {
   std::sort(protectedFolders_.begin(), protectedFolders_.end());
   protectedFolders_.erase(std::unique(protectedFolders_.begin(), protectedFolders_.end()),
                           protectedFolders_.end());
+  resolvedTexts_.clear();
 }
 
 bool DeletionGate::AllowsPath(std::string_view path) const {

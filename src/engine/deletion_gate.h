@@ -15,8 +15,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
+#include "common/search_mode.h"
 #include "platform/platform.h"
 #include "registry/opUninstallRegistry.h"
 
@@ -52,6 +54,9 @@ class DeletionGate {
   explicit DeletionGate(platform::Platform platform, Mode mode = Mode::Delete);
 
   [[nodiscard]] Mode GetMode() const noexcept { return mode_; }
+  // Literal resolves every spelling of the protected folders; Indexed (the default) resolves
+  // each text once, ignoring ASCII case. The list is the same.
+  void SetSearchMode(SearchMode searches) noexcept { searches_ = searches; }
   // Called for every decision, allowed or refused, in order.
   void SetObserver(std::function<void(const GateEvent&)> observer) {
     observer_ = std::move(observer);
@@ -115,6 +120,9 @@ class DeletionGate {
   // Canonical folders nothing in which may go (this program's own).
   mutable std::vector<std::string> protectedTrees_;
   mutable bool collected_ = false;
+  SearchMode searches_ = SearchMode::Indexed;
+  // While the list is made: the texts resolved so far, in lower case.
+  mutable std::unordered_set<std::string> resolvedTexts_;
 };
 
 }  // namespace sv::engine

@@ -159,8 +159,10 @@ bool detail::HoldsNothingBut(platform::Platform& platform, std::string_view fold
   return true;
 }
 
-void RemoveSoftware(const RunEnvironment& env, DeletionGate& gate, std::string_view name,
+void RemoveSoftware(const RunEnvironment& caller, DeletionGate& gate, std::string_view name,
                     std::uint16_t residual, bool showProgress) {
+  const RunScope scope(caller);
+  const RunEnvironment& env = scope.Env();
   platform::Platform platform = env.platform;
   WindowControls& window = env.window;
   const auto report = [&](std::string_view text) {
@@ -300,7 +302,9 @@ void RemoveSoftware(const RunEnvironment& env, DeletionGate& gate, std::string_v
   }
 }
 
-void CleanChecked(const RunEnvironment& env) {
+void CleanChecked(const RunEnvironment& caller) {
+  const RunScope scope(caller);
+  const RunEnvironment& env = scope.Env();
   WindowControls& window = env.window;
   const bool showProgress = !window.IsChecked(CheckBox::chkHideProcess);
   if (showProgress) window.SetVisible(Control::panCleanHint, true);
@@ -314,6 +318,7 @@ void CleanChecked(const RunEnvironment& env) {
 
   const auto failure = Guarded([&] {
     DeletionGate gate(env.platform);
+    gate.SetSearchMode(env.searches);
     const auto remove = [&](const std::string& name, std::uint16_t residual) {
       if (showProgress) window.SetText(Label::panCleanHint, " Cleaning " + name + "...");
       RemoveSoftware(env, gate, name, residual, showProgress);
@@ -372,7 +377,9 @@ void CleanChecked(const RunEnvironment& env) {
   ReportFailure(window, failure);
 }
 
-void CleanShownSoftware(const RunEnvironment& env) {
+void CleanShownSoftware(const RunEnvironment& caller) {
+  const RunScope scope(caller);
+  const RunEnvironment& env = scope.Env();
   WindowControls& window = env.window;
   const std::string name = window.Text(Label::labUS1Soft);
   window.SetEnabled(Control::imgDCancel, false);
@@ -384,6 +391,7 @@ void CleanShownSoftware(const RunEnvironment& env) {
   const auto failure = Guarded([&] {
     const std::string kind = window.Text(Label::labUS1Type);
     DeletionGate gate(env.platform);
+    gate.SetSearchMode(env.searches);
     // A residue keeps nothing in Windows' list of programs; an installed program's own
     // Uninstall entry and traces go with it, as with the ticked rows.
     if (kind == kKindResidual) {

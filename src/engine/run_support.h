@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "database/opUninstallFile.h"
+#include "engine/folder_memo.h"
 #include "engine/threadUninstall.h"
 #include "registry/opUninstallRegistry.h"
 
@@ -55,6 +56,33 @@ class FolderListings {
 // FindShortcuts answering the existence of plain names from `listings` when given.
 int FindShortcutsIn(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
                     int kind, StringList& list, FolderListings* listings);
+
+// The environment a run works in: the caller's, but when the run reads each thing once
+// (Indexed) the system's folders and the user's name are asked once for the whole run.
+class RunScope {
+ public:
+  explicit RunScope(const RunEnvironment& caller)
+      : memo_(caller.platform.system),
+        env_{platform::Platform{
+                 caller.platform.registry, caller.platform.files,
+                 caller.searches == SearchMode::Indexed ? static_cast<platform::System&>(memo_)
+                                                        : caller.platform.system,
+                 caller.platform.messages, caller.platform.services, caller.platform.processes},
+             caller.window,
+             caller.smallIcons,
+             caller.bigIcons,
+             caller.dataPath,
+             caller.softPath,
+             caller.searches} {}
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+  [[nodiscard]] const RunEnvironment& Env() const noexcept { return env_; }
+
+ private:
+  FolderMemo memo_;
+  RunEnvironment env_;
+};
 
 // The database objects of one run, made from the run's paths.
 inline database::TUFileOp OpenDatabase(const RunEnvironment& env) {

@@ -242,7 +242,9 @@ std::string ResolveInstallFolder(platform::Platform& platform, std::string_view 
   return ResolveInstallFolder(platform, DeletionGate(platform), code);
 }
 
-void ScanSoftware(const RunEnvironment& env) {
+void ScanSoftware(const RunEnvironment& caller) {
+  const RunScope scope(caller);
+  const RunEnvironment& env = scope.Env();
   WindowControls& window = env.window;
   platform::Platform platform = env.platform;
 
@@ -259,7 +261,8 @@ void ScanSoftware(const RunEnvironment& env) {
   const auto failure = Guarded([&] {
     TUFileOp db = OpenDatabase(env);
     TURegistryOp reg = OpenRegistry(env);
-    const DeletionGate gate(platform);
+    DeletionGate gate(platform);
+    gate.SetSearchMode(env.searches);
     const bool indexed = env.searches == SearchMode::Indexed;
     StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
 
@@ -370,7 +373,9 @@ void ScanSoftware(const RunEnvironment& env) {
   ReportFailure(window, failure);
 }
 
-void GatherDetails(const RunEnvironment& env) {
+void GatherDetails(const RunEnvironment& caller) {
+  const RunScope scope(caller);
+  const RunEnvironment& env = scope.Env();
   WindowControls& window = env.window;
   platform::Platform platform = env.platform;
 
@@ -382,6 +387,7 @@ void GatherDetails(const RunEnvironment& env) {
     TUFileOp db = OpenDatabase(env);
     // The view lists what a removal would really delete, so it asks the removal's gate.
     DeletionGate gate(platform, DeletionGate::Mode::Record);
+    gate.SetSearchMode(env.searches);
     StringList items, info, locationKeys, valueNames, found, folders, typeLibraries;
 
     window.ClearRows(ListView::lstvUS2Registry);

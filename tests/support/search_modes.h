@@ -103,6 +103,7 @@ inline RemovalOutcome DryRunRemoval(engine::RunEnvironment env, SearchMode mode,
   engine::MemoryWindow window;
   RecordingIconList small, big;
   engine::DeletionGate gate(env.platform, engine::DeletionGate::Mode::Record);
+  gate.SetSearchMode(mode);
   RemovalOutcome outcome;
   gate.SetObserver([&](const engine::GateEvent& event) { outcome.decisions.push_back(event); });
   engine::RemoveSoftware(

@@ -1,5 +1,6 @@
 #include "platform/counting/counting.h"
 
+#include <chrono>
 #include <utility>
 
 namespace sv::platform {
@@ -8,53 +9,56 @@ namespace {
 
 class CountingKey final : public RegistryKey {
  public:
-  CountingKey(std::unique_ptr<RegistryKey> inner, RegistryCallCounts& counts)
-      : inner_(std::move(inner)), counts_(counts) {}
+  CountingKey(std::unique_ptr<RegistryKey> inner, CallMeter<RegistryCall>& meter)
+      : inner_(std::move(inner)), meter_(meter) {}
 
   [[nodiscard]] std::optional<std::string> EnumKey(std::uint32_t index) const override {
-    counts_.Add(RegistryCall::EnumKey);
-    return inner_->EnumKey(index);
+    return meter_.Measure(RegistryCall::EnumKey, [&] { return inner_->EnumKey(index); });
   }
   [[nodiscard]] std::optional<std::string> EnumValue(std::uint32_t index) const override {
-    counts_.Add(RegistryCall::EnumValue);
-    return inner_->EnumValue(index);
+    return meter_.Measure(RegistryCall::EnumValue, [&] { return inner_->EnumValue(index); });
   }
   [[nodiscard]] std::optional<RegValue> QueryValue(std::string_view name,
                                                    WinError* error) const override {
-    counts_.Add(RegistryCall::QueryValue);
-    return inner_->QueryValue(name, error);
+    return meter_.Measure(RegistryCall::QueryValue,
+                          [&] { return inner_->QueryValue(name, error); });
   }
   WinError SetValue(std::string_view name, const RegValue& value) override {
-    counts_.Add(RegistryCall::SetValue);
-    return inner_->SetValue(name, value);
+    return meter_.Measure(RegistryCall::SetValue, [&] { return inner_->SetValue(name, value); });
   }
   WinError DeleteValue(std::string_view name) override {
-    counts_.Add(RegistryCall::DeleteValue);
-    return inner_->DeleteValue(name);
+    return meter_.Measure(RegistryCall::DeleteValue, [&] { return inner_->DeleteValue(name); });
   }
 
  private:
   std::unique_ptr<RegistryKey> inner_;
-  RegistryCallCounts& counts_;
+  CallMeter<RegistryCall>& meter_;
 };
 
 class CountingSearch final : public FileSearch {
  public:
-  CountingSearch(std::unique_ptr<FileSearch> inner, FileCallCounts& counts)
-      : inner_(std::move(inner)), counts_(counts) {}
+  CountingSearch(std::unique_ptr<FileSearch> inner, CallMeter<FileCall>& meter)
+      : inner_(std::move(inner)), meter_(meter) {}
 
   [[nodiscard]] const FindData& Current() const override { return inner_->Current(); }
   [[nodiscard]] bool Next() override {
-    counts_.Add(FileCall::FindNext);
-    return inner_->Next();
+    return meter_.Measure(FileCall::FindNext, [&] { return inner_->Next(); });
   }
 
  private:
   std::unique_ptr<FileSearch> inner_;
-  FileCallCounts& counts_;
+  CallMeter<FileCall>& meter_;
 };
 
 }  // namespace
+
+TickSource SteadyTicks() {
+  return [] {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+  };
+}
 
 std::string_view RegistryCallName(RegistryCall call) noexcept {
   switch (call) {
@@ -114,100 +118,171 @@ std::string_view FileCallName(FileCall call) noexcept {
   return "?";
 }
 
+std::string_view SystemCallName(SystemCall call) noexcept {
+  switch (call) {
+    case SystemCall::Folders:
+      return "Folders";
+    case SystemCall::UserName:
+      return "UserName";
+    case SystemCall::Clock:
+      return "Clock";
+    case SystemCall::ExecutablePath:
+      return "ExecutablePath";
+    case SystemCall::TextConversion:
+      return "TextConversion";
+    case SystemCall::Is64BitBuild:
+      return "Is64BitBuild";
+    case SystemCall::Sleep:
+      return "Sleep";
+    case SystemCall::kCount:
+      break;
+  }
+  return "?";
+}
+
 std::unique_ptr<RegistryKey> CountingRegistry::Wrap(std::unique_ptr<RegistryKey> key) {
   if (!key) return key;
-  return std::make_unique<CountingKey>(std::move(key), counts_);
+  return std::make_unique<CountingKey>(std::move(key), meter_);
 }
 
 std::unique_ptr<RegistryKey> CountingRegistry::OpenKey(Hive hive, std::string_view path,
                                                        KeyAccess access, WinError* error) {
-  counts_.Add(RegistryCall::OpenKey);
-  return Wrap(inner_.OpenKey(hive, path, access, error));
+  return Wrap(meter_.Measure(RegistryCall::OpenKey,
+                             [&] { return inner_.OpenKey(hive, path, access, error); }));
 }
 
 std::unique_ptr<RegistryKey> CountingRegistry::CreateKey(Hive hive, std::string_view path,
                                                          WinError* error) {
-  counts_.Add(RegistryCall::CreateKey);
-  return Wrap(inner_.CreateKey(hive, path, error));
+  return Wrap(
+      meter_.Measure(RegistryCall::CreateKey, [&] { return inner_.CreateKey(hive, path, error); }));
 }
 
 WinError CountingRegistry::DeleteKey(Hive hive, std::string_view path) {
-  counts_.Add(RegistryCall::DeleteKey);
-  return inner_.DeleteKey(hive, path);
+  return meter_.Measure(RegistryCall::DeleteKey, [&] { return inner_.DeleteKey(hive, path); });
 }
 
 std::optional<RegValue> CountingRegistry::ReadValue(Hive hive, std::string_view path,
                                                     std::string_view name, WinError* error) {
-  counts_.Add(RegistryCall::ReadValue);
-  return inner_.ReadValue(hive, path, name, error);
+  return meter_.Measure(RegistryCall::ReadValue,
+                        [&] { return inner_.ReadValue(hive, path, name, error); });
 }
 
 std::unique_ptr<FileSearch> CountingFileSystem::FindFirst(std::string_view pattern,
                                                           WinError* error) {
-  counts_.Add(FileCall::FindFirst);
-  auto search = inner_.FindFirst(pattern, error);
+  auto search =
+      meter_.Measure(FileCall::FindFirst, [&] { return inner_.FindFirst(pattern, error); });
   if (!search) return search;
-  return std::make_unique<CountingSearch>(std::move(search), counts_);
+  return std::make_unique<CountingSearch>(std::move(search), meter_);
 }
 
 std::optional<std::string> CountingFileSystem::ResolvePath(std::string_view path, WinError* error) {
-  counts_.Add(FileCall::ResolvePath);
-  return inner_.ResolvePath(path, error);
+  return meter_.Measure(FileCall::ResolvePath, [&] { return inner_.ResolvePath(path, error); });
 }
 
 FileAttributes CountingFileSystem::GetAttributes(std::string_view path, WinError* error) {
-  counts_.Add(FileCall::GetAttributes);
-  return inner_.GetAttributes(path, error);
+  return meter_.Measure(FileCall::GetAttributes, [&] { return inner_.GetAttributes(path, error); });
 }
 
 WinError CountingFileSystem::SetAttributes(std::string_view path, FileAttributes attributes) {
-  counts_.Add(FileCall::SetAttributes);
-  return inner_.SetAttributes(path, attributes);
+  return meter_.Measure(FileCall::SetAttributes,
+                        [&] { return inner_.SetAttributes(path, attributes); });
 }
 
 WinError CountingFileSystem::RemoveFile(std::string_view path) {
-  counts_.Add(FileCall::RemoveFile);
-  return inner_.RemoveFile(path);
+  return meter_.Measure(FileCall::RemoveFile, [&] { return inner_.RemoveFile(path); });
 }
 
 WinError CountingFileSystem::RemoveDir(std::string_view path) {
-  counts_.Add(FileCall::RemoveDir);
-  return inner_.RemoveDir(path);
+  return meter_.Measure(FileCall::RemoveDir, [&] { return inner_.RemoveDir(path); });
 }
 
 WinError CountingFileSystem::MakeDir(std::string_view path) {
-  counts_.Add(FileCall::MakeDir);
-  return inner_.MakeDir(path);
+  return meter_.Measure(FileCall::MakeDir, [&] { return inner_.MakeDir(path); });
 }
 
 std::unique_ptr<File> CountingFileSystem::OpenFile(std::string_view path, FileAccess access,
                                                    unsigned share, Disposition disposition,
                                                    WinError* error) {
-  counts_.Add(FileCall::OpenFile);
-  return inner_.OpenFile(path, access, share, disposition, error);
+  return meter_.Measure(FileCall::OpenFile,
+                        [&] { return inner_.OpenFile(path, access, share, disposition, error); });
 }
 
 std::optional<std::vector<std::uint8_t>> CountingFileSystem::ReadVersionResource(
     std::string_view path) {
-  counts_.Add(FileCall::ReadVersionResource);
-  return inner_.ReadVersionResource(path);
+  return meter_.Measure(FileCall::ReadVersionResource,
+                        [&] { return inner_.ReadVersionResource(path); });
 }
 
 std::vector<std::uint32_t> CountingFileSystem::QueryVersionTranslations(
     const std::vector<std::uint8_t>& block) {
-  counts_.Add(FileCall::QueryVersion);
-  return inner_.QueryVersionTranslations(block);
+  return meter_.Measure(FileCall::QueryVersion,
+                        [&] { return inner_.QueryVersionTranslations(block); });
 }
 
 std::optional<std::string> CountingFileSystem::QueryVersionString(
     const std::vector<std::uint8_t>& block, std::string_view subBlock) {
-  counts_.Add(FileCall::QueryVersion);
-  return inner_.QueryVersionString(block, subBlock);
+  return meter_.Measure(FileCall::QueryVersion,
+                        [&] { return inner_.QueryVersionString(block, subBlock); });
 }
 
 ExtractedIcons CountingFileSystem::ExtractIcons(std::string_view path, int index) {
-  counts_.Add(FileCall::ExtractIcons);
-  return inner_.ExtractIcons(path, index);
+  return meter_.Measure(FileCall::ExtractIcons, [&] { return inner_.ExtractIcons(path, index); });
+}
+
+std::string CountingSystem::WindowsDirectory() {
+  return meter_.Measure(SystemCall::Folders, [&] { return inner_.WindowsDirectory(); });
+}
+
+std::string CountingSystem::SystemDirectory() {
+  return meter_.Measure(SystemCall::Folders, [&] { return inner_.SystemDirectory(); });
+}
+
+std::string CountingSystem::SpecialFolder(int csidl) {
+  return meter_.Measure(SystemCall::Folders, [&] { return inner_.SpecialFolder(csidl); });
+}
+
+std::string CountingSystem::UserName() {
+  return meter_.Measure(SystemCall::UserName, [&] { return inner_.UserName(); });
+}
+
+SystemTime CountingSystem::LocalTimeNow() {
+  return meter_.Measure(SystemCall::Clock, [&] { return inner_.LocalTimeNow(); });
+}
+
+std::optional<FileTime> CountingSystem::FileTimeToLocal(FileTime utc) {
+  return meter_.Measure(SystemCall::Clock, [&] { return inner_.FileTimeToLocal(utc); });
+}
+
+std::string CountingSystem::ExecutablePath() {
+  return meter_.Measure(SystemCall::ExecutablePath, [&] { return inner_.ExecutablePath(); });
+}
+
+std::uint32_t CountingSystem::AnsiCodePage() {
+  return meter_.Measure(SystemCall::TextConversion, [&] { return inner_.AnsiCodePage(); });
+}
+
+std::string CountingSystem::AnsiToUtf8(std::string_view bytes) {
+  return meter_.Measure(SystemCall::TextConversion, [&] { return inner_.AnsiToUtf8(bytes); });
+}
+
+std::string CountingSystem::Utf8ToAnsi(std::string_view text) {
+  return meter_.Measure(SystemCall::TextConversion, [&] { return inner_.Utf8ToAnsi(text); });
+}
+
+std::string CountingSystem::ShortMonthName(int month) {
+  return meter_.Measure(SystemCall::TextConversion, [&] { return inner_.ShortMonthName(month); });
+}
+
+bool CountingSystem::Is64BitBuild() {
+  return meter_.Measure(SystemCall::Is64BitBuild, [&] { return inner_.Is64BitBuild(); });
+}
+
+void CountingSystem::Sleep(std::uint32_t milliseconds) {
+  // Measure wants a value back; a sleep has none.
+  (void)meter_.Measure(SystemCall::Sleep, [&] {
+    inner_.Sleep(milliseconds);
+    return 0;
+  });
 }
 
 }  // namespace sv::platform
