@@ -237,6 +237,14 @@ TEST_F(Online, EverySubmissionResultShowsItsMessageAndEmptiesOrKeepsTheForm) {
   Start(/*keepSettings=*/true);
   ASSERT_TRUE(Click(C(ids::sbtnSubmitSoft)));
   ASSERT_TRUE(WaitUntil([&] { return Page() == "submit"; }));
+  EXPECT_EQ(Text(C(ids::labSubmitHint)),
+            L"In case that Sorvane failed to uninstall the software you are willing to remove "
+            L"from the computer,\ras a purchased user, you can submit the software to us free of "
+            L"charge.\rPlease fill in the form below and then click Submit button. \rWe will "
+            L"address it for analysis and reply you within 48 hours.\r* To speed up the research "
+            L"process, please include the download link for the software you submit. ");
+  EXPECT_EQ(ComboItems(C(ids::cmbSoftType)).at(0), L"Networking Software");
+  EXPECT_EQ(ComboSelection(C(ids::cmbSoftType)), 0);
   const std::wstring first = Unique(L"Quillfeather");
   const std::wstring second = Unique(L"Marrowdeep Mail");
   const std::wstring failure =
