@@ -17,6 +17,7 @@
 #include "app/tray_menu_ids.h"
 #include "gui_driver.h"
 #include "sorvane_session.h"
+#include "win/file_times.h"
 #include "win/online_service_env.h"
 
 namespace sv::gui {
@@ -51,20 +52,6 @@ std::wstring OwnFolder() {
   return Folder(std::wstring(path, length));
 }
 
-void SetLastWriteYear(const std::wstring& path, WORD year) {
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
-  SYSTEMTIME day = {};
-  day.wYear = year;
-  day.wMonth = 1;
-  day.wDay = 1;
-  FILETIME time;
-  ASSERT_TRUE(::SystemTimeToFileTime(&day, &time));
-  EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &time));
-  ::CloseHandle(file);
-}
 
 // Today's date as "Last Time" starts ("yyyy-mm-dd ").
 std::string TodayPrefix() {
@@ -90,7 +77,7 @@ class Online : public SorvaneSession {
     SorvaneSession::TearDown();
     ::DeleteFileW(AppFile(L"Update.exe").c_str());
     // A newer executable again, so that the next case finds the program current.
-    SetLastWriteYear(g_options.app, 2026);
+    EXPECT_TRUE(testing::SetLastWriteYear(g_options.app, 2026));
   }
 
   void PutUpdater() {
@@ -125,7 +112,7 @@ class OnlineAutomaticCheck : public Online, public ::testing::WithParamInterface
 TEST_P(OnlineAutomaticCheck, RunsOnceAfterTheFirstShowingAndActsOnlyOnAnUpdate) {
   const AutomaticCase& check = GetParam();
   PutUpdater();
-  SetLastWriteYear(g_options.app, check.programYear);
+  ASSERT_TRUE(testing::SetLastWriteYear(g_options.app, check.programYear));
   const std::string settings = PutSettings(check.autoUpdate, check.path);
   const int before = RequestsReceived("Update");
   ASSERT_GE(before, 0) << "the service cannot be asked";

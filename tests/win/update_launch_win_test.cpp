@@ -16,6 +16,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_http.h"
 #include "platform/win32/win32_platform.h"
+#include "win/file_times.h"
 #include "win/online_service_env.h"
 #include "win/temp_folder.h"
 
@@ -43,22 +44,6 @@ std::string OwnFolder() {
   return self.substr(0, self.find_last_of('\\'));
 }
 
-// Sets a file's last-write time to a day of the year given (UTC), so the version the check
-// sends is older or newer than the service's.
-void SetLastWriteYear(const std::string& path, WORD year) {
-  const HANDLE file =
-      ::CreateFileW(win32::Widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  SYSTEMTIME day = {};
-  day.wYear = year;
-  day.wMonth = 1;
-  day.wDay = 1;
-  FILETIME time;
-  ASSERT_TRUE(::SystemTimeToFileTime(&day, &time));
-  EXPECT_TRUE(::SetFileTime(file, nullptr, nullptr, &time));
-  ::CloseHandle(file);
-}
 
 struct CheckCase {
   const char* name;
@@ -78,7 +63,7 @@ class AutomaticCheckUnderWine : public ::testing::TestWithParam<CheckCase> {
       ::DeleteFileW(win32::Widen(folder_ + "\\" + name).c_str());
     executable_ = folder_ + "\\Sorvane.exe";
     WriteText(executable_, "MZ");
-    SetLastWriteYear(executable_, GetParam().programYear);
+    ASSERT_TRUE(testing::SetLastWriteYear(win32::Widen(executable_), GetParam().programYear));
     if (GetParam().updaterPresent) {
       ASSERT_TRUE(::CopyFileW(win32::Widen(OwnFolder() + "\\sv-update-standin.exe").c_str(),
                               win32::Widen(folder_ + "\\Update.exe").c_str(), FALSE))
