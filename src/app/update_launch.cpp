@@ -1,6 +1,9 @@
 #include "app/update_launch.h"
 
+#include <optional>
+
 #include "app/settings.h"
+#include "common/error.h"
 #include "common/publicFun.h"
 #include "database/opUninstallFile.h"
 #include "online/update_check.h"
@@ -9,8 +12,16 @@ namespace sv::app {
 
 void LaunchUpdater(platform::Platform& platform, const std::string& settingsPath,
                    const std::string& executablePath, const OpenUpdater& open) {
-  WriteLastUpdateTime(platform, settingsPath);
+  // The record is bookkeeping: a settings file that cannot be written must not keep the user
+  // from the update. Its error is still reported, once the updater is on its way.
+  std::optional<Error> unrecorded;
+  try {
+    WriteLastUpdateTime(platform, settingsPath);
+  } catch (const Error& error) {
+    unrecorded = error;
+  }
   open(online::UpdaterPath(executablePath));
+  if (unrecorded) throw *unrecorded;
 }
 
 int RunUpdateCheck(platform::Platform& platform, platform::HttpTransport& transport,

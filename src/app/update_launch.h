@@ -20,7 +20,8 @@ void OpenWithShell(const std::string& updaterPath);
 #endif
 
 // Records the start as "Last Time" in the settings file, then opens "Update.exe" beside the
-// executable.
+// executable. When the record cannot be written the updater is opened all the same, and then
+// the write's Error is thrown.
 void LaunchUpdater(platform::Platform& platform, const std::string& settingsPath,
                    const std::string& executablePath, const OpenUpdater& open);
 

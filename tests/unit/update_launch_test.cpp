@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "platform/fake/fake_http.h"
 #include "platform/fake/fake_machine.h"
 #include "unit/online_test_support.h"
@@ -73,6 +74,15 @@ TEST_F(AutomaticCheck, AnUpdateWithoutAnySettingsFileWritesTheDefaultsFirst) {
 
 FakeHttpTransport::Handler Fixed(FakeHttpTransport::Reply reply) {
   return [reply](const platform::HttpRequest&) { return reply; };
+}
+
+TEST_F(AutomaticCheck, ASettingsFileThatCannotBeWrittenStillLetsTheUpdaterStart) {
+  Put(kSettings, kSettingsWithMirror);
+  Put(kUpdater, "MZ");
+  transport.SetDefault(online::testing::Answering("Update", "2"));
+  machine.faults.Inject(fake::Op::OpenFile, kSettings, platform::kErrorAccessDenied);
+  EXPECT_THROW(static_cast<void>(Run()), Error);
+  EXPECT_EQ(opened, std::vector<std::string>{kUpdater});
 }
 
 struct QuietCase {
