@@ -28,12 +28,21 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
+  # Stands in for the external updater: it only leaves a mark beside itself.
+  add_executable(sv-update-standin WIN32 win/update_standin.cpp)
+  sv_executable_defaults(sv-update-standin)
+  target_link_options(sv-update-standin PRIVATE -municode)
+
   add_executable(sv_online_win_tests
     win/online_http_win_test.cpp
-    win/online_exchange_win_test.cpp)
+    win/online_exchange_win_test.cpp
+    win/update_launch_win_test.cpp)
   sv_executable_defaults(sv_online_win_tests)
   target_include_directories(sv_online_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(sv_online_win_tests PRIVATE sv_online sv_http_win32 GTest::gtest_main)
+  target_link_libraries(sv_online_win_tests PRIVATE sv_app_logic sv_app_lists sv_database
+                                                    sv_online sv_http_win32 sv_platform_win32
+                                                    GTest::gtest_main)
+  add_dependencies(sv_online_win_tests sv-update-standin)
 
   if(SV_WINE_RUNS_TESTS)
     set(win_dir ${CMAKE_BINARY_DIR}/bin)

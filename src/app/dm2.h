@@ -9,13 +9,9 @@
 #include "app/artwork.h"
 #include "app/image_list_handle.h"
 #include "app/image_list_icons.h"
+#include "app/tray_menu_ids.h"
 
 namespace sv::app {
-
-// Commands of the tray menu (WM_COMMAND identifiers sent to the main window).
-inline constexpr UINT kMenuVestrel1 = 40001;
-inline constexpr UINT kMenuUpdateOnline1 = 40002;
-inline constexpr UINT kMenuExit1 = 40003;
 
 class Tdm {
  public:

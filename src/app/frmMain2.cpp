@@ -14,6 +14,7 @@
 #include "app/control_ids.h"
 #include "app/dm2.h"
 #include "app/resource_ids.h"
+#include "app/update_launch.h"
 #include "app/window_logic.h"
 #include "common/error.h"
 #include "common/publicFun.h"
@@ -1575,36 +1576,13 @@ void TfrmMain::sbtnUpdateClick() {
 
 namespace {
 
-// Records the start and hands over to the updater; the program neither waits for it nor ends.
-void LaunchUpdater(platform::Platform platform, const std::string& settingsPath,
-                   const std::string& executablePath) {
-  WriteLastUpdateTime(platform, settingsPath);
-  ::ShellExecuteW(nullptr, L"open", W(online::UpdaterPath(executablePath)).c_str(), L"", L"",
-                  SW_SHOWNORMAL);
-}
-
 // The automatic check: on a thread of its own, touching no control and showing nothing.
 void UpdateCheckThread(platform::Platform platform, std::string settingsPath,
                        std::string executablePath) noexcept {
   try {
-    const std::string programVer =
-        online::ProgramVersionText(GetFileDate(platform, executablePath, kFileDateLastWrite));
-    std::string dataVer;
-    std::string softDataVer;
-    {
-      TUFileOp database(platform);
-      dataVer = database.GetDataVersion(1);
-      softDataVer = database.GetSoftDataVersion(1);
-    }
     win32::Win32HttpTransport transport;
-    const int result = online::CheckUpdateOnline(
-        transport,
-        online::ExchangeOptions::ForSetting(ReadServiceUrlSetting(platform, settingsPath)),
-        programVer, dataVer, softDataVer);
-    if (online::UpdateAvailable(result) &&
-        platform::PathExists(platform.files, online::UpdaterPath(executablePath))) {
-      LaunchUpdater(platform, settingsPath, executablePath);
-    }
+    static_cast<void>(
+        RunUpdateCheck(platform, transport, settingsPath, executablePath, OpenWithShell));
   } catch (...) {
     // Silent by design: the check is a courtesy, and the user asked for nothing.
   }
@@ -1614,7 +1592,7 @@ void UpdateCheckThread(platform::Platform platform, std::string settingsPath,
 
 void TfrmMain::StartUpdater() {
   try {
-    LaunchUpdater(platform_, settingsPath_, executablePath_);
+    LaunchUpdater(platform_, settingsPath_, executablePath_, OpenWithShell);
   } catch (const Error& error) {
     ShowMessageBox(error.what(), kCaptionError, MB_OK | MB_ICONERROR);
   }

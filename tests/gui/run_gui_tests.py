@@ -4,12 +4,16 @@
     run_gui_tests.py driver --bin BUILD/bin --prefix BUILD/gui-driver-prefix --wine-run scripts/wine-run
     run_gui_tests.py smoke  --bin BUILD/bin --prefix BUILD/gui-prefix --wine-run scripts/wine-run \
                             --database data/sample-database.json --shots BUILD/gui-screenshots
+    run_gui_tests.py online --bin BUILD/bin --prefix BUILD/gui-online-prefix \
+                            --wine-run scripts/wine-run --versions tests/win/online_versions.json
 
 Both start Xvfb on a free display and make the prefix afresh. "driver" runs the driver's own
 tests on the fixture window. "smoke" seeds the prefix as the demo machine (sv-seed.exe), puts
 Sorvane.exe with the sample database into C:\\Sorvane, runs sv_gui_tests.exe there (the removal
 last, in a run of its own, since it changes the machine), and converts the screenshots to PNG in
-the --shots folder. Xvfb and the prefix's wine server are stopped on every path.
+the --shots folder. "online" puts Sorvane.exe with the sample database into C:\\Sorvane and runs
+the online scenarios against the reference web service, started here on a free loopback port.
+Xvfb, the service and the prefix's wine server are stopped on every path.
 """
 
 import argparse
@@ -21,9 +25,13 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "win"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "service"))
 import seed_expectations as se  # noqa: E402
 import seeded_scan as ss  # noqa: E402
+import service as reference_service  # noqa: E402
+import with_service  # noqa: E402
 
 EXPECTED_FILE = "C:\\sv-seed-expected.json"
 DATABASE_FILE = "C:\\sv-database.json"
@@ -148,7 +156,7 @@ def smoke(args, scratch):
               "--database=" + DATABASE_FILE, "--shots=" + SHOTS_FOLDER]
     # The removal changes the machine the other scenarios expect, so it runs last, alone.
     first = run_logged(args, scratch, "scenarios", "sv_gui_tests.exe",
-                       common + ["--gtest_filter=-*Removal*"] + args.rest)
+                       common + ["--gtest_filter=-*Removal*:*Online*"] + args.rest)
     second = run_logged(args, scratch, "removal", "sv_gui_tests.exe",
                         common + ["--gtest_filter=*Removal*"] + args.rest)
     made = convert_screenshots(args.prefix, args.shots)
@@ -156,14 +164,39 @@ def smoke(args, scratch):
     return 0 if first == 0 and second == 0 else 1
 
 
+def online(args, scratch):
+    # The prefix is made on first use, and a half-made one is made again: make it before the
+    # program is put into it.
+    subprocess.run([args.wine_run, "--prefix", args.prefix, "--drive", args.bin, "cmd", "/c",
+                    "exit"], cwd=args.bin, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT, check=True)
+    app = se.linux_path(args.prefix, APP_FOLDER)
+    os.makedirs(app, exist_ok=True)
+    for name in APP_FILES:
+        shutil.copy2(os.path.join(args.bin, name), os.path.join(app, name))
+    server, _, _ = reference_service.start(
+        reference_service.load_versions(args.versions), os.path.join(scratch, "service.sqlite"),
+        scenarios=True, lifetime=RUN_TIMEOUT + 60)
+    try:
+        os.environ["SV_TEST_SERVICE_URL"] = "http://127.0.0.1:%d" % server.server_address[1]
+        os.environ["SV_TEST_CLOSED_PORT"] = str(with_service.closed_port())
+        print("reference service on %s" % os.environ["SV_TEST_SERVICE_URL"])
+        return run_logged(args, scratch, "online", "sv_gui_tests.exe",
+                          ["--app=" + APP_FOLDER + "\\Sorvane.exe", "--gtest_filter=*Online*"] +
+                          args.rest)
+    finally:
+        server.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("mode", choices=["driver", "smoke"])
+    parser.add_argument("mode", choices=["driver", "smoke", "online"])
     parser.add_argument("--bin", required=True, help="the win64 build's bin folder")
     parser.add_argument("--prefix", required=True, help="the prefix to make afresh")
     parser.add_argument("--wine-run", required=True, help="scripts/wine-run")
     parser.add_argument("--shots", help="folder for the PNG screenshots (smoke)")
     parser.add_argument("--database", help="data/sample-database.json (smoke)")
+    parser.add_argument("--versions", help="the newest versions the service knows (online)")
     # Anything else (--gtest_filter=..., say) goes to the test program.
     args, args.rest = parser.parse_known_args()
     args.bin = os.path.abspath(args.bin)
@@ -174,6 +207,10 @@ def main():
             parser.error("smoke needs --shots and --database")
         args.shots = os.path.abspath(args.shots)
         args.database = os.path.abspath(args.database)
+    if args.mode == "online":
+        if not args.versions:
+            parser.error("online needs --versions")
+        args.versions = os.path.abspath(args.versions)
 
     with tempfile.TemporaryDirectory(prefix="sv-gui-") as scratch:
         with VirtualDisplay(scratch) as display:
@@ -182,7 +219,7 @@ def main():
             ss.stop_wine(args.prefix)
             shutil.rmtree(args.prefix, ignore_errors=True)
             try:
-                code = driver(args, scratch) if args.mode == "driver" else smoke(args, scratch)
+                code = {"driver": driver, "smoke": smoke, "online": online}[args.mode](args, scratch)
             except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
                 print("PROBLEM: %s" % error)
                 code = 1

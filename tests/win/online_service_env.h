@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "online/service_url.h"
+#include "platform/win32/win32_http.h"
 
 namespace sv::online::testing {
 
@@ -32,6 +33,25 @@ inline std::uint16_t ClosedPort() {
   const char* port = std::getenv("SV_TEST_CLOSED_PORT");
   if (!port) ADD_FAILURE() << "SV_TEST_CLOSED_PORT is not set";
   return static_cast<std::uint16_t>(port ? std::atoi(port) : 9);
+}
+
+// How many requests with the command ("Update", "SubmitSoft") have reached the service's
+// paths since it started; -1 when the service cannot be asked.
+inline int RequestsReceived(const std::string& command) {
+  const ServiceUrl service = ServiceAt("/requests");
+  platform::HttpRequest request;
+  request.host = service.host;
+  request.port = service.port;
+  request.path = service.path;
+  request.contentType = "application/x-www-form-urlencoded";
+  request.readTimeoutMs = 10000;
+  win32::Win32HttpTransport transport;
+  const platform::HttpResponse response = transport.Post(request);
+  if (!response.Succeeded()) return -1;
+  const std::string key = "\n" + command + "=";
+  const std::string body = "\n" + response.body;
+  const auto at = body.find(key);
+  return at == std::string::npos ? -1 : std::atoi(body.c_str() + at + key.size());
 }
 
 }  // namespace sv::online::testing

@@ -9,7 +9,8 @@ Answers POST /communicate.php with the form exchange the program speaks:
 
 It binds to 127.0.0.1 only. With --scenarios it also answers, under
 /scenario/<name>/communicate.php, with each failure the program must survive (see SCENARIOS),
-and /echo shows what arrived. Python standard library only.
+/echo shows what arrived, and /requests counts the requests of each command that reached the
+service's paths (so a test can tell that nothing was sent). Python standard library only.
 """
 
 import argparse
@@ -196,6 +197,22 @@ class Service:
         self.maintenance = maintenance
         self.scenarios = scenarios
         self.delay = delay
+        self.counts_lock = threading.Lock()
+        self.counts = {}
+
+    def count_request(self, body):
+        parsed = parse_request(body)
+        command = parsed[0] if parsed else b"(foreign)"
+        with self.counts_lock:
+            self.counts[command] = self.counts.get(command, 0) + 1
+
+    def request_counts(self):
+        """Key=count lines; Update and SubmitSoft always, other commands when seen."""
+        with self.counts_lock:
+            counts = dict(self.counts)
+        lines = [b"%s=%d" % (name, counts.pop(name, 0)) for name in (b"Update", b"SubmitSoft")]
+        lines += [b"%s=%d" % (name, counts[name]) for name in sorted(counts)]
+        return b"\r\n".join(lines) + b"\r\n"
 
     def update_result(self, values):
         try:
@@ -306,6 +323,9 @@ def make_handler(service, lifetime_deadline):
                         b"\r\nBody=" + body + b"\r\n")
                 self._send(200, text)
                 return
+            if path == "/requests" and service.scenarios:
+                self._send(200, service.request_counts())
+                return
             scenario = None
             if path.startswith("/scenario/") and service.scenarios:
                 parts = path.split("/")
@@ -315,6 +335,7 @@ def make_handler(service, lifetime_deadline):
             if path != SERVICE_PATH:
                 self._send(404, b"Not found\r\n")
                 return
+            service.count_request(body)
             if scenario in ("redirect", "redirect-302"):
                 status = 307 if scenario == "redirect" else 302
                 self._send(status, b"Moved\r\n", [("Location", SERVICE_PATH)])

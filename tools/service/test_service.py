@@ -247,6 +247,26 @@ class OverHttp(unittest.TestCase):
         with self.assertRaises(socket.timeout):
             self.post("/scenario/never/communicate.php", body, timeout=0.5)
 
+    def counts(self):
+        status, _, reply = self.post("/requests", b"")
+        self.assertEqual(status, 200)
+        return dict(line.split(b"=") for line in reply.split(b"\r\n") if line)
+
+    def test_requests_are_counted_by_command_on_every_service_path(self):
+        before = self.counts()
+        self.assertIn(b"Update", before)
+        self.assertIn(b"SubmitSoft", before)
+        body, _ = update_body(1, 1, 1)
+        self.post("/communicate.php", body)
+        self.post("/scenario/maintenance/communicate.php", body)
+        self.post("/scenario/redirect/communicate.php", body)
+        self.post("/other.php", body)  # not the service: not counted
+        self.post("/communicate.php", b"hello")
+        after = self.counts()
+        self.assertEqual(int(after[b"Update"]) - int(before[b"Update"]), 3)
+        self.assertEqual(after[b"SubmitSoft"], before[b"SubmitSoft"])
+        self.assertEqual(int(after[b"(foreign)"]) - int(before.get(b"(foreign)", b"0")), 1)
+
     def test_echo_shows_content_type_and_body(self):
         status, _, reply = self.post("/echo", b"a=b&c")
         self.assertEqual(status, 200)
