@@ -497,16 +497,19 @@ bool TUFileOp::ItemExists(std::string_view expanded, std::uint16_t kind) {
     const Hive hive = HiveForFullName(expanded.substr(0, slash));
     const std::string_view path = expanded.substr(slash);
     if (kind == kKindKey) {
+      if (listings_ != nullptr && listings_->keys.RulesOut(hive, path)) return false;
       return platform_.registry.OpenKey(hive, path, platform::KeyAccess::Read) != nullptr;
     }
     const std::size_t last = path.rfind('\\');
     const std::string_view keyPath = path.substr(0, last);
     const std::string_view valueName = path.substr(last + 1);
+    if (listings_ != nullptr && listings_->keys.RulesOut(hive, keyPath)) return false;
     const auto key = platform_.registry.OpenKey(hive, keyPath, platform::KeyAccess::AllAccess);
     return key != nullptr && key->QueryValue(valueName).has_value();
   }
   if (kind == kKindFile) {
     if (!IsFullyQualifiedPath(expanded)) return false;
+    if (listings_ != nullptr && listings_->folders.RulesOut(expanded)) return false;
     const auto search = platform_.files.FindFirst(expanded);
     if (!search || search->Current().IsDirectory()) return false;
     const auto local = platform_.system.FileTimeToLocal(search->Current().times.lastWrite);
@@ -514,6 +517,7 @@ bool TUFileOp::ItemExists(std::string_view expanded, std::uint16_t kind) {
   }
   if (kind == kKindDirectory) {
     if (!IsFullyQualifiedPath(expanded)) return false;
+    if (listings_ != nullptr && listings_->folders.RulesOut(expanded)) return false;
     return platform::DirectoryExists(platform_.files, expanded);
   }
   return false;

@@ -13,6 +13,7 @@
 
 #include "common/search_mode.h"
 #include "database/db_format.h"
+#include "platform/listings.h"
 #include "platform/platform.h"
 
 namespace sv::database {
@@ -35,6 +36,10 @@ class TUFileOp {
   // Indexed (the default) answers the lookups by ID and by name from indexes made on first
   // use; Literal walks the records for each lookup. The answers are the same.
   void SetSearchMode(SearchMode mode) noexcept { mode_ = mode; }
+
+  // Existence tests first ask `listings` (the caller's, kept for a run that changes nothing)
+  // whether an item is ruled out; without them every test asks the system.
+  void UseListings(platform::RunListings* listings) noexcept { listings_ = listings; }
 
   // Selector 1: the build stamp in decimal; any other: "yyyy.MMdd.hhnnss". Empty when the
   // file is too short to hold a header.
@@ -107,6 +112,7 @@ class TUFileOp {
   std::vector<std::uint8_t> softImage_;
   SearchMode mode_ = SearchMode::Indexed;
   mutable std::optional<Indexes> indexes_;
+  platform::RunListings* listings_ = nullptr;
 };
 
 }  // namespace sv::database

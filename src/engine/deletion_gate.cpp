@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "engine/run_support.h"
 #include "engine/threadUninstall.h"
+#include "platform/listings.h"
 
 namespace sv::engine {
 
@@ -464,7 +465,8 @@ std::optional<std::string> DeletionGate::CanonicalPath(std::string_view path) co
     if (text.size() < 2 || text[1] != ':') return std::nullopt;
   }
   if (!IsFullyQualifiedPath(text) || text.find('\0') != std::string::npos) return std::nullopt;
-  const auto resolved = platform_.files.ResolvePath(text);
+  auto resolved = ResolvedByParts(text);
+  if (!resolved) resolved = platform_.files.ResolvePath(text);
   if (!resolved || !IsFullyQualifiedPath(*resolved)) return std::nullopt;
 
   std::string canonical;
@@ -495,6 +497,33 @@ std::optional<std::string> DeletionGate::CanonicalPath(std::string_view path) co
   for (const std::string& part : parts)
     canonical += "\\" + part;
   return canonical;
+}
+
+std::optional<std::string> DeletionGate::ResolvedByParts(std::string_view path) const {
+  // Parts the system would rewrite first (dots, blanks, devices, short-name tildes) are left
+  // to ResolvePath; what remains is what it does: each existing part takes its stored name,
+  // and from the first missing part on the rest stays as written.
+  if (searches_ != SearchMode::Indexed || !platform::IsPlainDrivePath(path)) return std::nullopt;
+  std::string resolved(path.substr(0, 2));
+  bool missing = false;
+  for (const std::string& name : SplitSkippingEmpty(path.substr(3), '\\')) {
+    resolved += '\\';
+    if (missing) {
+      resolved += name;
+      continue;
+    }
+    const std::string id = LowerAscii(resolved) + LowerAscii(name);
+    auto known = storedNames_.find(id);
+    if (known == storedNames_.end()) {
+      std::optional<std::string> stored;
+      if (const auto search = platform_.files.FindFirst(resolved + name))
+        stored = search->Current().name;
+      known = storedNames_.emplace(id, std::move(stored)).first;
+    }
+    missing = !known->second;
+    resolved += missing ? name : *known->second;
+  }
+  return resolved;
 }
 
 void DeletionGate::AddProtectedFolder(std::string_view path) const {
@@ -664,6 +693,7 @@ bool DeletionGate::DeleteFile(std::string_view path, bool clearAttributes) {
   Report(GateAction::DeleteFile, path, !allowed);
   if (!allowed) return false;
   if (mode_ == Mode::Record) return true;
+  ForgetStoredNames();
   if (clearAttributes) platform_.files.SetAttributes(path, 0);
   return platform_.files.RemoveFile(path) == platform::kSuccess;
 }
@@ -673,6 +703,7 @@ bool DeletionGate::DeleteTree(std::string_view folder) {
   Report(GateAction::DeleteTree, folder, !allowed);
   if (!allowed) return false;
   if (mode_ == Mode::Record) return true;
+  ForgetStoredNames();
   platform_.files.SetAttributes(folder, 0);
   return DeleteDirTree(platform_, folder);
 }
@@ -689,7 +720,10 @@ void DeletionGate::RemoveDirIfEmpty(std::string_view folder, std::string_view le
   if (!empty) return;
   const bool allowed = AllowsPath(folder);
   Report(GateAction::RemoveEmptyDir, folder, !allowed);
-  if (allowed && mode_ == Mode::Delete) platform_.files.RemoveDir(folder);
+  if (allowed && mode_ == Mode::Delete) {
+    ForgetStoredNames();
+    platform_.files.RemoveDir(folder);
+  }
 }
 
 bool DeletionGate::DeleteRegistryItem(std::string_view fullPath, int kind) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -123,6 +124,15 @@ class DeletionGate {
   SearchMode searches_ = SearchMode::Indexed;
   // While the list is made: the texts resolved so far, in lower case.
   mutable std::unordered_set<std::string> resolvedTexts_;
+
+  // Indexed: a plain path resolved one part at a time, each folder and name asked once (the
+  // protected folders share most of their parts); empty for any other path. Forgotten
+  // whenever the gate changes the file system.
+  [[nodiscard]] std::optional<std::string> ResolvedByParts(std::string_view path) const;
+  void ForgetStoredNames() const { storedNames_.clear(); }
+  // "c:\windows\system32" (resolved folder and name, lower case) -> the stored name, or none
+  // when nothing is there.
+  mutable std::unordered_map<std::string, std::optional<std::string>> storedNames_;
 };
 
 }  // namespace sv::engine

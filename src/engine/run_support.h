@@ -6,12 +6,11 @@
 #include <exception>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "database/opUninstallFile.h"
 #include "engine/folder_memo.h"
 #include "engine/threadUninstall.h"
+#include "platform/listings.h"
 #include "registry/opUninstallRegistry.h"
 
 namespace sv::engine::detail {
@@ -31,31 +30,9 @@ inline constexpr std::size_t kInfoSize = 11;
 [[nodiscard]] bool HoldsNothingBut(platform::Platform& platform, std::string_view folder,
                                    std::string_view except);
 
-// The entries of folders, each listed once: the machine does not change while a scan runs, so
-// whether a plain name exists in a folder is a look-up in its listing. A name the listing
-// could answer differently from the system (a path, a short-name tilde, letters outside
-// printable ASCII, trailing dots or blanks that Windows drops) is asked of the system, and so
-// is every name of a folder that could not be listed or holds such names itself.
-class FolderListings {
- public:
-  explicit FolderListings(platform::FileSystem& files) : files_(files) {}
-  // Whether something exists at folder\name, as FileSystem::GetAttributes would say.
-  [[nodiscard]] bool Exists(const std::string& folder, const std::string& name);
-
- private:
-  struct Listing {
-    bool usable = false;
-    std::unordered_set<std::string> foldedNames;
-  };
-  const Listing& ListingOf(const std::string& folder);
-
-  platform::FileSystem& files_;
-  std::unordered_map<std::string, Listing> listings_;
-};
-
 // FindShortcuts answering the existence of plain names from `listings` when given.
 int FindShortcutsIn(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
-                    int kind, StringList& list, FolderListings* listings);
+                    int kind, StringList& list, platform::FolderListings* listings);
 
 // The environment a run works in: the caller's, but when the run reads each thing once
 // (Indexed) the system's folders and the user's name are asked once for the whole run.

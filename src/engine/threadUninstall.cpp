@@ -113,55 +113,6 @@ void AdvanceGauge(WindowControls& window) {
   window.SetGaugeProgress(window.GaugeProgress() + 1);
 }
 
-namespace {
-
-// A single name that means the same to a listing and to the system.
-bool IsPlainName(std::string_view name) {
-  if (name.empty() || name.front() == ' ' || name.back() == ' ' || name.back() == '.') return false;
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    const auto code = static_cast<unsigned char>(c);
-    return code >= 0x20 && code < 0x7F &&
-           std::string_view("\\/:*?\"<>|~").find(c) == std::string_view::npos;
-  });
-}
-
-}  // namespace
-
-const detail::FolderListings::Listing& detail::FolderListings::ListingOf(
-    const std::string& folder) {
-  const auto known = listings_.find(folder);
-  if (known != listings_.end()) return known->second;
-  Listing listing;
-  platform::WinError error = platform::kSuccess;
-  auto search = files_.FindFirst(WithTrailingBackslash(folder) + "*", &error);
-  if (search) {
-    listing.usable = true;
-    do {
-      const std::string& name = search->Current().name;
-      if (name == "." || name == "..") continue;
-      // A name the listing cannot compare as the system does makes the folder unlistable.
-      if (!IsPlainName(name)) {
-        listing.usable = false;
-        listing.foldedNames.clear();
-        break;
-      }
-      listing.foldedNames.insert(LowerAscii(name));
-    } while (search->Next());
-  } else {
-    // A missing folder holds nothing; any other failure is left to the system to answer.
-    listing.usable = error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
-  }
-  return listings_.emplace(folder, std::move(listing)).first->second;
-}
-
-bool detail::FolderListings::Exists(const std::string& folder, const std::string& name) {
-  if (IsPlainName(name)) {
-    const Listing& listing = ListingOf(folder);
-    if (listing.usable) return listing.foldedNames.contains(LowerAscii(name));
-  }
-  return files_.GetAttributes(WithTrailingBackslash(folder) + name) != platform::kInvalidAttributes;
-}
-
 int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::string_view names,
                   int kind, StringList& list) {
   return FindShortcutsIn(platform, gate, names, kind, list, nullptr);
@@ -169,7 +120,7 @@ int FindShortcuts(platform::Platform& platform, const DeletionGate& gate, std::s
 
 int detail::FindShortcutsIn(platform::Platform& platform, const DeletionGate& gate,
                             std::string_view names, int kind, StringList& list,
-                            FolderListings* listings) {
+                            platform::FolderListings* listings) {
   list.clear();
   const std::string_view trimmed = TrimView(names);
   if (trimmed.empty()) return 0;
@@ -259,11 +210,16 @@ void ScanSoftware(const RunEnvironment& caller) {
   const auto showFound = [&] { window.SetText(Label::labSoftNum, CountText(found)); };
 
   const auto failure = Guarded([&] {
+    const bool indexed = env.searches == SearchMode::Indexed;
+    // A scan changes nothing, so the folders and keys it tests are listed once for the run.
+    std::optional<platform::RunListings> listings;
+    if (indexed) listings.emplace(platform.files, platform.registry, platform.system.Is64BitBuild());
     TUFileOp db = OpenDatabase(env);
+    db.UseListings(listings ? &*listings : nullptr);
     TURegistryOp reg = OpenRegistry(env);
+    if (indexed) reg.KeepOwnIcons();
     DeletionGate gate(platform);
     gate.SetSearchMode(env.searches);
-    const bool indexed = env.searches == SearchMode::Indexed;
     StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
 
     reg.ListInstalledPrograms(names, keys, false);
@@ -320,9 +276,6 @@ void ScanSoftware(const RunEnvironment& caller) {
 
     // The Installer's products are read in one walk for all the names left, not once per name.
     std::optional<registry::InstallerProductList> products;
-    // The shortcut folders are listed once for all the names left.
-    std::optional<FolderListings> listings;
-    if (indexed) listings.emplace(platform.files);
     if (indexed && std::any_of(dbNames.begin(), dbNames.end(),
                                [](const std::string& name) { return !TrimView(name).empty(); })) {
       products = reg.ReadInstallerProducts();
@@ -343,7 +296,7 @@ void ScanSoftware(const RunEnvironment& caller) {
         for (int kind = 1; kind <= 4 && !residue; ++kind) {
           residue = FindShortcutsIn(platform, gate,
                                     info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
-                                    paths, listings ? &*listings : nullptr) > 0;
+                                    paths, listings ? &listings->folders : nullptr) > 0;
         }
       }
       for (const std::uint16_t kind : {1, 2, 4}) {

@@ -55,8 +55,10 @@ class RegistryKey {
   virtual ~RegistryKey() = default;
 
   // The name of sub-key or value number `index` in the registry's enumeration order; empty
-  // past the last one (or when the key cannot be read any more).
-  [[nodiscard]] virtual std::optional<std::string> EnumKey(std::uint32_t index) const = 0;
+  // past the last one (or when the key cannot be read any more). `error` tells the two apart:
+  // kErrorNoMoreItems past the last one.
+  [[nodiscard]] virtual std::optional<std::string> EnumKey(std::uint32_t index,
+                                                           WinError* error = nullptr) const = 0;
   [[nodiscard]] virtual std::optional<std::string> EnumValue(std::uint32_t index) const = 0;
 
   // Empty when there is no value of that name. An empty name is the key's default value.

@@ -125,11 +125,11 @@ std::string Join(std::string_view keyPath, std::string_view name) {
 }
 
 // Every name a key enumerates (sub-keys or values), in the registry's order.
-template <auto Enumerate>
-std::vector<std::string> EnumeratedNames(const platform::RegistryKey& key) {
+template <typename Enumerate>
+std::vector<std::string> EnumeratedNames(Enumerate enumerate) {
   std::vector<std::string> names;
   for (std::uint32_t i = 0;; ++i) {
-    auto name = (key.*Enumerate)(i);
+    auto name = enumerate(i);
     if (!name) break;
     names.push_back(std::move(*name));
   }
@@ -137,11 +137,11 @@ std::vector<std::string> EnumeratedNames(const platform::RegistryKey& key) {
 }
 
 std::vector<std::string> SubKeyNames(const platform::RegistryKey& key) {
-  return EnumeratedNames<&platform::RegistryKey::EnumKey>(key);
+  return EnumeratedNames([&key](std::uint32_t i) { return key.EnumKey(i); });
 }
 
 std::vector<std::string> ValueNames(const platform::RegistryKey& key) {
-  return EnumeratedNames<&platform::RegistryKey::EnumValue>(key);
+  return EnumeratedNames([&key](std::uint32_t i) { return key.EnumValue(i); });
 }
 
 // The keys of the same names in the later locations, which the first location found: the
@@ -251,13 +251,21 @@ std::string LastPathPart(std::string_view text) {
   return std::string(text.substr(slash + 1));
 }
 
-std::optional<std::string> ReadValueTextIfText(const platform::RegistryKey& key,
-                                               std::string_view name) {
-  auto value = key.QueryValue(name);
+namespace {
+
+// ReadValueTextIfText of a value already read.
+std::optional<std::string> TextIfText(std::optional<platform::RegValue> value) {
   if (!value) return std::string();
   if (value->data.empty()) return std::string();  // exists, but holds no data
   if (!platform::IsSingleStringType(value->type)) return std::nullopt;
   return std::move(value->data);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadValueTextIfText(const platform::RegistryKey& key,
+                                               std::string_view name) {
+  return TextIfText(key.QueryValue(name));
 }
 
 std::string ReadValueText(const platform::RegistryKey& key, std::string_view name) {
@@ -368,9 +376,14 @@ int TURegistryOp::ReadProgramSummary(std::string_view fullKeyPath, IconList& sma
   summary.clear();
   auto key = platform_.registry.OpenKey(RootKeyOfPath(fullKeyPath), KeyPathOf(fullKeyPath),
                                         KeyAccess::Read);
-  if (!key || !HasValue(*key, "DisplayName") || !HasValue(*key, "UninstallString")) return 0;
+  if (!key) return 0;
+  // Each of the two values is asked for once, to test it and to read it.
+  auto displayNameValue = key->QueryValue("DisplayName");
+  if (!displayNameValue) return 0;
+  auto uninstallValue = key->QueryValue("UninstallString");
+  if (!uninstallValue) return 0;
   // A name that is not text is a broken entry: it does not qualify, the scan goes on.
-  const auto displayName = ReadValueTextIfText(*key, "DisplayName");
+  const auto displayName = TextIfText(std::move(displayNameValue));
   if (!displayName) return 0;
   summary.push_back(Trim(*displayName));
   summary.push_back(FormatInstallDate(TextOrEmpty(*key, "InstallDate")));
@@ -394,7 +407,8 @@ int TURegistryOp::ReadProgramSummary(std::string_view fullKeyPath, IconList& sma
     if (FileExists(iconPath)) add(iconPath);
   }
   if (!found) {
-    const std::string uninstall = LowerAscii(Trim(TextOrEmpty(*key, "UninstallString")));
+    const std::string uninstall =
+        LowerAscii(Trim(TextIfText(std::move(uninstallValue)).value_or(std::string())));
     if (!uninstall.empty()) {
       if (uninstall.find("msiexec.exe") != std::string::npos) {
         const std::size_t brace = uninstall.find('{');
@@ -424,12 +438,21 @@ int TURegistryOp::ReadProgramSummary(std::string_view fullKeyPath, IconList& sma
 
 int TURegistryOp::AddIconFromFile(IconList& smallIcons, IconList& bigIcons, int index,
                                   std::string_view file) {
-  // The lists keep copies; ours are released when `icons` goes out of scope.
-  const platform::ExtractedIcons icons = platform_.files.ExtractIcons(file, index);
+  // The lists keep copies; ours are released when `extracted` goes out of scope.
+  platform::ExtractedIcons extracted;
+  const platform::ExtractedIcons* icons = &extracted;
+  if (keepOwnIcons_ && file == platform_.system.ExecutablePath()) {
+    auto known = ownIcons_.find(index);
+    if (known == ownIcons_.end())
+      known = ownIcons_.emplace(index, platform_.files.ExtractIcons(file, index)).first;
+    icons = &known->second;
+  } else {
+    extracted = platform_.files.ExtractIcons(file, index);
+  }
   // Both lists grow together, so one position serves the rows of both.
-  if (!icons.large || !icons.small) return -1;
-  if (smallIcons.AppendIcon(*icons.small) < 0) return -1;
-  const int position = bigIcons.AppendIcon(*icons.large);
+  if (!icons->large || !icons->small) return -1;
+  if (smallIcons.AppendIcon(*icons->small) < 0) return -1;
+  const int position = bigIcons.AppendIcon(*icons->large);
   // A list that refuses must not put the two out of step: every later row would show the
   // icon of its neighbour.
   if (position < 0) smallIcons.RemoveLastIcon();

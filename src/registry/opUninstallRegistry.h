@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,6 +101,9 @@ class TURegistryOp {
   // Indexed (the default) asks the registry the fewest questions per key it looks at;
   // Literal reads every key the way the searches were first written. The answers are the same.
   void SetSearchMode(SearchMode mode) noexcept { mode_ = mode; }
+  // For a run that reads many entries and changes nothing: the program's own icons are
+  // extracted once and kept until this object goes.
+  void KeepOwnIcons() noexcept { keepOwnIcons_ = true; }
 
   // --- Installed-software inventory ---
 
@@ -189,6 +193,10 @@ class TURegistryOp {
 
   platform::Platform platform_;
   SearchMode mode_ = SearchMode::Indexed;
+  // The program's own icons by number, extracted once when kept: they stand in for every
+  // entry without an icon of its own.
+  bool keepOwnIcons_ = false;
+  std::map<int, platform::ExtractedIcons> ownIcons_;
 };
 
 }  // namespace sv::registry

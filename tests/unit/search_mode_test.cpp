@@ -11,6 +11,7 @@
 
 #include "common/paths.h"
 #include "database/opUninstallFile.h"
+#include "engine/deletion_gate.h"
 #include "engine/run_support.h"
 #include "engine/threadUninstall.h"
 #include "platform/counting/counting.h"
@@ -355,7 +356,7 @@ TEST(FolderListings, AnswerAsTheSystemForEveryName) {
                     "Links",
                     "*.lnk",
                     "windows"};
-  engine::detail::FolderListings listings(machine.files);
+  platform::FolderListings listings(machine.files);
   int found = 0;
   for (const std::string& folder : folders) {
     for (const std::string& name : names) {
@@ -366,6 +367,98 @@ TEST(FolderListings, AnswerAsTheSystemForEveryName) {
     }
   }
   EXPECT_GT(found, 10);
+}
+
+// --- The gate's paths, resolved part by part ---
+
+TEST(GateByParts, ResolvesAsTheSystemDoesWithoutAskingItToResolve) {
+  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
+  machine.files.PutFile("C:\\Program Files\\Acme Tools\\Writer\\app.exe", "MZ");
+  machine.files.PutFile("C:\\Data\\notes.txt", "x");
+  platform::CountingFileSystem files(machine.files);
+  platform::Platform platform{machine.registry, files,           machine.system,
+                              machine.messages, machine.services, machine.processes};
+  engine::DeletionGate literal(platform);
+  literal.SetSearchMode(SearchMode::Literal);
+  engine::DeletionGate indexed(platform);
+  EXPECT_EQ(indexed.ProtectedFolders(), literal.ProtectedFolders());
+
+  const Texts paths{"C:\\PROGRAM FILES\\acme tools\\WRITER\\App.Exe",
+                    "C:\\Program Files\\Acme Tools\\Gone\\Deeper\\x.dll",
+                    "c:\\program files\\nobody",
+                    "C:\\Data\\notes.txt\\inner",
+                    "C:\\Program Files\\Acme Tools\\Writer.\\app.exe",
+                    "C:\\Program Files\\Acme Tools\\..\\Acme Tools\\Writer",
+                    "C:\\Program Files\\Acme Tools\\Writer\\",
+                    "C:\\Program Files\\ACMETO~1\\Writer",
+                    "C:\\Program Files/Acme Tools",
+                    "C:\\Program Files\\Acme Tools\\nul",
+                    "\\\\?\\C:\\Program Files\\Acme Tools",
+                    "\\\\server\\share\\Acme",
+                    "C:\\",
+                    "Z:\\Nowhere\\At All"};
+  for (const std::string& path : paths) {
+    EXPECT_EQ(indexed.CanonicalPath(path), literal.CanonicalPath(path)) << path;
+    EXPECT_EQ(indexed.AllowsPath(path), literal.AllowsPath(path)) << path;
+  }
+  // Plain paths never reach the system's resolver, and each part is looked up once.
+  files.ResetCounts();
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(indexed.CanonicalPath("C:\\Program Files\\Acme Tools\\Writer\\app.exe"),
+              "c:\\program files\\acme tools\\writer\\app.exe");
+  }
+  EXPECT_EQ(files.Counts()[FileCall::ResolvePath], 0U);
+  EXPECT_EQ(files.Counts()[FileCall::FindFirst], 0U);
+}
+
+// --- The program's own icons, kept for a scan ---
+
+TEST(OwnIcons, KeptForARunTheyAreExtractedOncePerNumberInTheSamePositions) {
+  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
+  machine.system.executablePath = "C:\\Program Files\\Sorvane\\Sorvane.exe";
+  machine.files.PutFile(machine.system.executablePath, "MZ");
+  machine.files.PutIcons(machine.system.executablePath, 2);
+  machine.files.PutFile("C:\\App\\app.exe", "MZ");
+  machine.files.PutIcons("C:\\App\\app.exe", 1);
+  platform::CountingFileSystem files(machine.files);
+  platform::Platform platform{machine.registry, files,           machine.system,
+                              machine.messages, machine.services, machine.processes};
+  const auto addAll = [&](registry::TURegistryOp& op, testing::RecordingIconList& small,
+                          testing::RecordingIconList& big) {
+    std::vector<int> positions;
+    for (const auto& [index, file] : std::vector<std::pair<int, std::string>>{
+             {0, machine.system.executablePath},
+             {0, "C:\\App\\app.exe"},
+             {1, machine.system.executablePath},
+             {0, machine.system.executablePath},
+             {0, "C:\\App\\app.exe"},
+             {2, machine.system.executablePath},
+             {1, machine.system.executablePath}}) {
+      positions.push_back(op.AddIconFromFile(small, big, index, file));
+    }
+    return positions;
+  };
+  testing::RecordingIconList freshSmall, freshBig, keptSmall, keptBig;
+  std::vector<int> fresh;
+  {
+    registry::TURegistryOp op(platform);
+    fresh = addAll(op, freshSmall, freshBig);
+  }
+  EXPECT_EQ(files.Counts()[FileCall::ExtractIcons], 7U);
+  files.ResetCounts();
+  std::vector<int> kept;
+  {
+    registry::TURegistryOp op(platform);
+    op.KeepOwnIcons();
+    kept = addAll(op, keptSmall, keptBig);
+    // Numbers 0, 1 and 2 (which it lacks) of the program, and the other file each time.
+    EXPECT_EQ(files.Counts()[FileCall::ExtractIcons], 5U);
+  }
+  EXPECT_EQ(kept, fresh);
+  EXPECT_EQ(kept, (std::vector<int>{0, 1, 2, 3, 4, -1, 5}));
+  EXPECT_EQ(keptSmall.entries, freshSmall.entries);
+  EXPECT_EQ(keptBig.entries, freshBig.entries);
+  EXPECT_EQ(machine.files.LiveIconCount(), 0);
 }
 
 // --- The runs on the small synthetic machine ---

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "database/opUninstallFile.h"
+#include "platform/listings.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
@@ -101,6 +102,71 @@ TEST_F(RealDatabase, WildcardPathExistsWhenItsFirstMatchIsAFile) {
   PutFile("log1.txt");
   EXPECT_TRUE(db_->ItemExists(folder_ + "\\*.txt", 1));
   EXPECT_FALSE(db_->ItemExists(folder_ + "\\*.none", 1));
+}
+
+// The listings a scan keeps answer every existence test as the system does, short names,
+// patterns, dots and devices included, and spare the system the items below missing parts.
+TEST_F(RealDatabase, ListingsAnswerExistenceAsTheSystem) {
+  // At the drive's root, whose few names are all plain in a prefix, so it can be listed.
+  const std::string root = "C:\\sv-listings-" + stamp_;
+  ASSERT_EQ(Files().MakeDir(root), platform::kSuccess);
+  ASSERT_EQ(Files().MakeDir(root + "\\Long Folder Name"), platform::kSuccess);
+  ASSERT_EQ(platform::WriteWholeFile(Files(), root + "\\Long Folder Name\\app.exe", "MZ"),
+            platform::kSuccess);
+  wchar_t shortName[MAX_PATH];
+  const DWORD length = ::GetShortPathNameW(win32::Widen(root + "\\Long Folder Name").c_str(),
+                                           shortName, MAX_PATH);
+  ASSERT_GT(length, 0U);
+  const std::string shortFolder = win32::Narrow(std::wstring(shortName, length));
+  ASSERT_NE(shortFolder.find('~'), std::string::npos) << shortFolder;
+  auto sub = platform_.registry.CreateKey(platform::Hive::CurrentUser, key_ + "\\Writer");
+  ASSERT_TRUE(sub);
+  ASSERT_EQ(sub->SetStringValue("Last", "1"), platform::kSuccess);
+  const std::string key = "HKEY_CURRENT_USER\\" + key_;
+
+  const std::vector<std::pair<std::uint16_t, std::string>> items{
+      {1, root + "\\Long Folder Name\\app.exe"},
+      {1, root + "\\LONG FOLDER NAME\\APP.EXE"},
+      {1, shortFolder + "\\app.exe"},
+      {1, root + "\\Long Folder Name\\*.exe"},
+      {1, root + "\\Long Folder Name\\*.dll"},
+      {1, root + "\\Long Folder Name\\app.exe."},
+      {1, root + "\\Long Folder Name\\missing.exe"},
+      {1, root + "\\Gone\\app.exe"},
+      {1, root + "\\Gone\\..\\Long Folder Name\\app.exe"},
+      {1, root + "\\Long Folder Name\\app.exe\\inner"},
+      {1, root + "\\Gone\\nul"},
+      {4, root + "\\Long Folder Name"},
+      {4, shortFolder},
+      {4, root + "\\Long Folder Name\\"},
+      {4, root + "\\Long Folder Name."},
+      {4, root + "\\Gone"},
+      {4, root + "\\Gone\\Deeper"},
+      {4, root + "\\Gone\\.."},
+      {2, key + "\\Writer"},
+      {2, key + "\\WRITER"},
+      {2, key + "\\Gone"},
+      {2, key + "\\Gone\\Deeper"},
+      {3, key + "\\Writer\\Last"},
+      {3, key + "\\Writer\\Gone"},
+      {3, key + "\\Gone\\Last"},
+  };
+  platform::RunListings listings(Files(), platform_.registry,
+                                 platform_.system.Is64BitBuild());
+  int exists = 0;
+  for (const auto& [kind, item] : items) {
+    db_->UseListings(nullptr);
+    const bool system = db_->ItemExists(item, kind);
+    db_->UseListings(&listings);
+    EXPECT_EQ(db_->ItemExists(item, kind), system) << item;
+    exists += system ? 1 : 0;
+  }
+  EXPECT_GE(exists, 11);
+  EXPECT_TRUE(listings.folders.RulesOut(root + "\\Gone\\Deeper"));
+  EXPECT_TRUE(listings.folders.RulesOut(root + "\\Long Folder Name\\missing.exe"));
+  EXPECT_EQ(listings.keys.RulesOut(platform::Hive::CurrentUser, key_ + "\\Gone\\Deeper"),
+            platform_.system.Is64BitBuild());
+  testing::RemoveFileTree(Files(), root);
 }
 
 TEST_F(RealDatabase, KeyAndValueExistence) {

@@ -104,6 +104,39 @@ TEST_F(RealRemoval, TheGateReadsPathsAsTheSystemDoes) {
   EXPECT_FALSE(gate.AllowsPath(BinFolder()));
 }
 
+// Paths resolved part by part, each part asked once, come out as the system's resolver makes
+// them, and the protected list is the same.
+TEST_F(RealRemoval, TheGateResolvesPathsByPartsAsTheSystemDoes) {
+  DeletionGate literal(platform_);
+  literal.SetSearchMode(SearchMode::Literal);
+  const DeletionGate indexed(platform_);
+  EXPECT_EQ(indexed.ProtectedFolders(), literal.ProtectedFolders());
+  ASSERT_EQ(platform_.files.MakeDir(folder_ + "\\Mixed Case Folder"), platform::kSuccess);
+  PutFile(folder_ + "\\Mixed Case Folder\\App.Exe");
+  const std::string programFiles = platform_.system.SpecialFolder(platform::csidl::kProgramFiles);
+  std::vector<std::string> paths{folder_ + "\\MIXED CASE FOLDER\\app.exe",
+                                 folder_ + "\\mixed case folder\\Gone\\Deeper",
+                                 folder_ + "\\Mixed Case Folder\\App.Exe\\inner",
+                                 folder_ + "\\Mixed Case Folder.\\App.Exe",
+                                 folder_ + "\\Gone\\..\\Mixed Case Folder",
+                                 folder_ + "\\Mixed Case Folder\\nul",
+                                 programFiles + "\\Acme",
+                                 programFiles,
+                                 platform_.system.SpecialFolder(platform::csidl::kDesktopDirectory),
+                                 platform_.system.WindowsDirectory() + "\\SYSTEM32\\Drivers",
+                                 "C:\\Users",
+                                 "Q:\\No Drive\\Here"};
+  wchar_t shortName[MAX_PATH];
+  const DWORD length = ::GetShortPathNameW(
+      win32::Widen(folder_ + "\\Mixed Case Folder").c_str(), shortName, MAX_PATH);
+  ASSERT_GT(length, 0U);
+  paths.push_back(win32::Narrow(std::wstring(shortName, length)) + "\\App.Exe");
+  for (const std::string& path : paths) {
+    EXPECT_EQ(indexed.CanonicalPath(path), literal.CanonicalPath(path)) << path;
+    EXPECT_EQ(indexed.AllowsPath(path), literal.AllowsPath(path)) << path;
+  }
+}
+
 TEST_F(RealRemoval, RemoveServiceStopsAndDeletesARealService) {
   const std::string name = "SvRemovalTest" + stamp_;
   const std::string binary = BinFolder() + "\\sv-demo-app.exe";

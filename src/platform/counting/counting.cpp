@@ -12,8 +12,9 @@ class CountingKey final : public RegistryKey {
   CountingKey(std::unique_ptr<RegistryKey> inner, CallMeter<RegistryCall>& meter)
       : inner_(std::move(inner)), meter_(meter) {}
 
-  [[nodiscard]] std::optional<std::string> EnumKey(std::uint32_t index) const override {
-    return meter_.Measure(RegistryCall::EnumKey, [&] { return inner_->EnumKey(index); });
+  [[nodiscard]] std::optional<std::string> EnumKey(std::uint32_t index,
+                                                   WinError* error) const override {
+    return meter_.Measure(RegistryCall::EnumKey, [&] { return inner_->EnumKey(index, error); });
   }
   [[nodiscard]] std::optional<std::string> EnumValue(std::uint32_t index) const override {
     return meter_.Measure(RegistryCall::EnumValue, [&] { return inner_->EnumValue(index); });

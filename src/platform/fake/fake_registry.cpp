@@ -88,9 +88,14 @@ class FakeKey final : public platform::RegistryKey {
   FakeKey(std::shared_ptr<Node> node, KeyAccess access, Faults& faults, std::string fullPath)
       : node_(std::move(node)), access_(access), faults_(faults), fullPath_(std::move(fullPath)) {}
 
-  std::optional<std::string> EnumKey(std::uint32_t index) const override {
-    if (node_->deleted) return std::nullopt;
-    return keyCursor_.At(node_->subKeys, node_->generation, index);
+  std::optional<std::string> EnumKey(std::uint32_t index, WinError* error) const override {
+    if (node_->deleted) {
+      if (error != nullptr) *error = platform::kErrorKeyDeleted;
+      return std::nullopt;
+    }
+    auto name = keyCursor_.At(node_->subKeys, node_->generation, index);
+    if (!name && error != nullptr) *error = platform::kErrorNoMoreItems;
+    return name;
   }
 
   std::optional<std::string> EnumValue(std::uint32_t index) const override {

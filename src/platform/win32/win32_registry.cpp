@@ -64,10 +64,14 @@ std::wstring SubKeyPath(std::string_view path) {
 
 // Runs one of the registry's "name number i" enumerations with a buffer that fits any name.
 template <class Enumerate>
-std::optional<std::string> EnumName(DWORD maxChars, Enumerate enumerate) {
+std::optional<std::string> EnumName(DWORD maxChars, Enumerate enumerate,
+                                    WinError* error = nullptr) {
   std::wstring name(maxChars, L'\0');
   DWORD length = maxChars;
-  if (enumerate(name.data(), &length) != ERROR_SUCCESS) return std::nullopt;
+  if (const LONG result = enumerate(name.data(), &length); result != ERROR_SUCCESS) {
+    if (error != nullptr) *error = static_cast<WinError>(result);
+    return std::nullopt;
+  }
   name.resize(length);
   return Narrow(name);
 }
@@ -80,10 +84,14 @@ class Win32RegistryKey final : public platform::RegistryKey {
  public:
   explicit Win32RegistryKey(RegKey key) : key_(std::move(key)) {}
 
-  std::optional<std::string> EnumKey(std::uint32_t index) const override {
-    return EnumName(kMaxKeyNameChars, [&](wchar_t* name, DWORD* length) {
-      return ::RegEnumKeyExW(key_.Get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
-    });
+  std::optional<std::string> EnumKey(std::uint32_t index, WinError* error) const override {
+    return EnumName(
+        kMaxKeyNameChars,
+        [&](wchar_t* name, DWORD* length) {
+          return ::RegEnumKeyExW(key_.Get(), index, name, length, nullptr, nullptr, nullptr,
+                                 nullptr);
+        },
+        error);
   }
 
   std::optional<std::string> EnumValue(std::uint32_t index) const override {
