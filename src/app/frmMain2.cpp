@@ -1581,8 +1581,7 @@ void UpdateCheckThread(platform::Platform platform, std::string settingsPath,
                        std::string executablePath) noexcept {
   try {
     win32::Win32HttpTransport transport;
-    static_cast<void>(
-        RunUpdateCheck(platform, transport, settingsPath, executablePath, OpenWithShell));
+    RunUpdateCheck(platform, transport, settingsPath, executablePath, OpenWithShell);
   } catch (...) {
     // Silent by design: the check is a courtesy, and the user asked for nothing.
   }

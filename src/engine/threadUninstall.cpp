@@ -217,7 +217,7 @@ void ScanSoftware(const RunEnvironment& caller) {
     TUFileOp db = OpenDatabase(env);
     db.UseListings(listings ? &*listings : nullptr);
     TURegistryOp reg = OpenRegistry(env);
-    if (indexed) reg.KeepOwnIcons();
+    if (indexed) reg.SetReadOnlyRun();
     DeletionGate gate(platform);
     gate.SetSearchMode(env.searches);
     StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;

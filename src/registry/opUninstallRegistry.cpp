@@ -352,6 +352,7 @@ int TURegistryOp::ListInstalledPrograms(StringList& names, StringList& keys, boo
       }
       keys.push_back(FullKeyPath(pass.hive, entryPath));
       names.push_back(std::move(trimmed));
+      if (readOnlyRun_) entryKeys_[keys.back()] = std::move(entry);
     }
   }
   return static_cast<int>(names.size());
@@ -374,8 +375,14 @@ int TURegistryOp::ReadProgramSummary(std::string_view fullKeyPath, IconList& sma
   const std::string windowsInstaller = GetWindowsDir() + "\\Installer\\";
   const std::string userInstaller = ReadShellFolder("AppData") + "\\Microsoft\\Installer\\";
   summary.clear();
-  auto key = platform_.registry.OpenKey(RootKeyOfPath(fullKeyPath), KeyPathOf(fullKeyPath),
-                                        KeyAccess::Read);
+  std::unique_ptr<platform::RegistryKey> key;
+  if (const auto kept = entryKeys_.find(std::string(fullKeyPath)); kept != entryKeys_.end()) {
+    key = std::move(kept->second);
+    entryKeys_.erase(kept);
+  } else {
+    key = platform_.registry.OpenKey(RootKeyOfPath(fullKeyPath), KeyPathOf(fullKeyPath),
+                                     KeyAccess::Read);
+  }
   if (!key) return 0;
   // Each of the two values is asked for once, to test it and to read it.
   auto displayNameValue = key->QueryValue("DisplayName");
@@ -441,7 +448,7 @@ int TURegistryOp::AddIconFromFile(IconList& smallIcons, IconList& bigIcons, int 
   // The lists keep copies; ours are released when `extracted` goes out of scope.
   platform::ExtractedIcons extracted;
   const platform::ExtractedIcons* icons = &extracted;
-  if (keepOwnIcons_ && file == platform_.system.ExecutablePath()) {
+  if (readOnlyRun_ && file == platform_.system.ExecutablePath()) {
     auto known = ownIcons_.find(index);
     if (known == ownIcons_.end())
       known = ownIcons_.emplace(index, platform_.files.ExtractIcons(file, index)).first;

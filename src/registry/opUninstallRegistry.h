@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/search_mode.h"
@@ -101,9 +103,10 @@ class TURegistryOp {
   // Indexed (the default) asks the registry the fewest questions per key it looks at;
   // Literal reads every key the way the searches were first written. The answers are the same.
   void SetSearchMode(SearchMode mode) noexcept { mode_ = mode; }
-  // For a run that reads many entries and changes nothing: the program's own icons are
-  // extracted once and kept until this object goes.
-  void KeepOwnIcons() noexcept { keepOwnIcons_ = true; }
+  // For a run that reads many entries and changes nothing (a scan): the program's own icons
+  // are extracted once, and the entry keys ListInstalledPrograms opens stay open for
+  // ReadProgramSummary. Both are kept until this object goes.
+  void SetReadOnlyRun() noexcept { readOnlyRun_ = true; }
 
   // --- Installed-software inventory ---
 
@@ -193,10 +196,12 @@ class TURegistryOp {
 
   platform::Platform platform_;
   SearchMode mode_ = SearchMode::Indexed;
-  // The program's own icons by number, extracted once when kept: they stand in for every
-  // entry without an icon of its own.
-  bool keepOwnIcons_ = false;
+  bool readOnlyRun_ = false;
+  // The program's own icons by number, extracted once: they stand in for every entry without
+  // an icon of its own.
   std::map<int, platform::ExtractedIcons> ownIcons_;
+  // Entry keys by full path, open until their summary is read.
+  std::unordered_map<std::string, std::unique_ptr<platform::RegistryKey>> entryKeys_;
 };
 
 }  // namespace sv::registry

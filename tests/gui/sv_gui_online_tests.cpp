@@ -17,7 +17,7 @@
 #include "app/tray_menu_ids.h"
 #include "gui_driver.h"
 #include "sorvane_session.h"
-#include "win/file_times.h"
+#include "win/updater_files.h"
 #include "win/online_service_env.h"
 
 namespace sv::gui {
@@ -44,12 +44,6 @@ int UpdaterStarts() {
   for (const char c : mark)
     lines += c == '\n' ? 1 : 0;
   return lines;
-}
-
-std::wstring OwnFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return Folder(std::wstring(path, length));
 }
 
 
@@ -81,8 +75,7 @@ class Online : public SorvaneSession {
   }
 
   void PutUpdater() {
-    ASSERT_TRUE(::CopyFileW((OwnFolder() + L"\\sv-update-standin.exe").c_str(),
-                            AppFile(L"Update.exe").c_str(), FALSE))
+    ASSERT_TRUE(testing::PutStandInUpdater(AppFile(L"Update.exe")))
         << "sv-update-standin.exe is not beside the tests";
   }
 

@@ -449,7 +449,7 @@ TEST(OwnIcons, KeptForARunTheyAreExtractedOncePerNumberInTheSamePositions) {
   std::vector<int> kept;
   {
     registry::TURegistryOp op(platform);
-    op.KeepOwnIcons();
+    op.SetReadOnlyRun();
     kept = addAll(op, keptSmall, keptBig);
     // Numbers 0, 1 and 2 (which it lacks) of the program, and the other file each time.
     EXPECT_EQ(files.Counts()[FileCall::ExtractIcons], 5U);
@@ -459,6 +459,44 @@ TEST(OwnIcons, KeptForARunTheyAreExtractedOncePerNumberInTheSamePositions) {
   EXPECT_EQ(keptSmall.entries, freshSmall.entries);
   EXPECT_EQ(keptBig.entries, freshBig.entries);
   EXPECT_EQ(machine.files.LiveIconCount(), 0);
+}
+
+TEST(ReadOnlyRun, OpensEachUninstallEntryOnceForItsListingAndItsSummary) {
+  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
+  machine.files.PutFile(machine.system.ExecutablePath(), "MZ");
+  machine.files.PutIcons(machine.system.ExecutablePath(), 1);
+  for (const char* name : {"Acme", "Beta", "Gamma"}) {
+    auto entry = machine.registry.CreateKey(
+        Hive::LocalMachine,
+        std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name);
+    (void)entry->SetStringValue("DisplayName", name);
+    (void)entry->SetStringValue("UninstallString", "C:\\x\\uninst.exe");
+  }
+  platform::CountingRegistry registry(machine.registry);
+  platform::Platform platform{registry,         machine.files,    machine.system,
+                              machine.messages, machine.services, machine.processes};
+  const auto summaries = [&](bool readOnly) {
+    registry::TURegistryOp op(platform);
+    if (readOnly) op.SetReadOnlyRun();
+    testing::RecordingIconList small, big;
+    Texts names, keys, all;
+    op.ListInstalledPrograms(names, keys, false);
+    for (const std::string& key : keys) {
+      Texts summary;
+      op.ReadProgramSummary(key, small, summary, big);
+      all.insert(all.end(), summary.begin(), summary.end());
+    }
+    // A summary read again opens its key anew.
+    Texts again;
+    op.ReadProgramSummary(keys.front(), small, again, big);
+    all.insert(all.end(), again.begin(), again.end());
+    return all;
+  };
+  const Texts fresh = summaries(false);
+  const std::uint64_t freshOpens = registry.Counts()[RegistryCall::OpenKey];
+  registry.ResetCounts();
+  EXPECT_EQ(summaries(true), fresh);
+  EXPECT_EQ(registry.Counts()[RegistryCall::OpenKey] + 3, freshOpens);
 }
 
 // --- The runs on the small synthetic machine ---

@@ -16,7 +16,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_http.h"
 #include "platform/win32/win32_platform.h"
-#include "win/file_times.h"
+#include "win/updater_files.h"
 #include "win/online_service_env.h"
 #include "win/temp_folder.h"
 
@@ -35,15 +35,6 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(std::filesystem::path(win32::Widen(path)), std::ios::binary | std::ios::trunc)
       << text;
 }
-
-// The folder of this test program, where the build puts the stand-in updater.
-std::string OwnFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const std::string self = win32::Narrow(std::wstring_view(path, length));
-  return self.substr(0, self.find_last_of('\\'));
-}
-
 
 struct CheckCase {
   const char* name;
@@ -65,8 +56,7 @@ class AutomaticCheckUnderWine : public ::testing::TestWithParam<CheckCase> {
     WriteText(executable_, "MZ");
     ASSERT_TRUE(testing::SetLastWriteYear(win32::Widen(executable_), GetParam().programYear));
     if (GetParam().updaterPresent) {
-      ASSERT_TRUE(::CopyFileW(win32::Widen(OwnFolder() + "\\sv-update-standin.exe").c_str(),
-                              win32::Widen(folder_ + "\\Update.exe").c_str(), FALSE))
+      ASSERT_TRUE(testing::PutStandInUpdater(win32::Widen(folder_ + "\\Update.exe")))
           << "sv-update-standin.exe is not beside the test program";
     }
     const std::string path = GetParam().servicePath;
