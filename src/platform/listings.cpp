@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "common/paths.h"
@@ -56,6 +57,14 @@ std::vector<std::string_view> Names(std::string_view path) {
   }
 }
 
+// The names of "X:\a\b" ("a", "b"), empty ones kept; none for a path not below a drive letter.
+std::optional<std::vector<std::string_view>> NamesBelowDrive(std::string_view path) {
+  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return std::nullopt;
+  const char drive = ToUpperAscii(path[0]);
+  if (drive < 'A' || drive > 'Z') return std::nullopt;
+  return Names(path.substr(3));
+}
+
 }  // namespace
 
 bool IsPlainFileName(std::string_view name) noexcept {
@@ -66,19 +75,16 @@ bool IsPlainFileName(std::string_view name) noexcept {
 }
 
 bool IsPlainDrivePath(std::string_view path) {
-  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return false;
-  const char drive = ToUpperAscii(path[0]);
-  if (drive < 'A' || drive > 'Z') return false;
-  const std::vector<std::string_view> names = Names(path.substr(3));
-  return std::all_of(names.begin(), names.end(), [](std::string_view name) {
+  const auto names = NamesBelowDrive(path);
+  return names && std::all_of(names->begin(), names->end(), [](std::string_view name) {
     return IsPlainFileName(name) && !IsDeviceName(name);
   });
 }
 
-const FolderListings::Listing& FolderListings::ListingOf(const std::string& folder) {
+const NameListing& FolderListings::ListingOf(const std::string& folder) {
   const auto known = listings_.find(folder);
   if (known != listings_.end()) return known->second;
-  Listing listing;
+  NameListing listing;
   WinError error = kSuccess;
   auto search = files_.FindFirst(WithTrailingBackslash(folder) + "*", &error);
   if (search) {
@@ -103,17 +109,16 @@ const FolderListings::Listing& FolderListings::ListingOf(const std::string& fold
 
 bool FolderListings::Exists(const std::string& folder, const std::string& name) {
   if (IsPlainFileName(name)) {
-    const Listing& listing = ListingOf(folder);
+    const NameListing& listing = ListingOf(folder);
     if (listing.usable) return listing.foldedNames.contains(LowerAscii(name));
   }
   return files_.GetAttributes(WithTrailingBackslash(folder) + name) != kInvalidAttributes;
 }
 
 bool FolderListings::RulesOut(std::string_view path) {
-  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return false;
-  const char drive = ToUpperAscii(path[0]);
-  if (drive < 'A' || drive > 'Z') return false;
-  const std::vector<std::string_view> names = Names(path.substr(3));
+  const auto parsed = NamesBelowDrive(path);
+  if (!parsed) return false;
+  const std::vector<std::string_view>& names = *parsed;
   // Every name must be read the same by both: a folder such as "..", "x." or "PROGRA~1" could
   // lead the system somewhere the listings do not show.
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -124,7 +129,7 @@ bool FolderListings::RulesOut(std::string_view path) {
   std::string folder(path.substr(0, 2));
   for (const std::string_view name : names) {
     if (!IsPlainFileName(name)) return false;  // a pattern whose folders are all there
-    const Listing& listing = ListingOf(folder);
+    const NameListing& listing = ListingOf(folder);
     if (!listing.usable) return false;
     if (!listing.foldedNames.contains(LowerAscii(name))) return true;
     folder += '\\';
@@ -133,11 +138,11 @@ bool FolderListings::RulesOut(std::string_view path) {
   return false;
 }
 
-const KeyListings::Listing& KeyListings::ListingOf(Hive hive, const std::string& path) {
+const NameListing& KeyListings::ListingOf(Hive hive, const std::string& path) {
   const std::string id = std::to_string(static_cast<int>(hive)) + '\\' + LowerAscii(path);
   const auto known = listings_.find(id);
   if (known != listings_.end()) return known->second;
-  Listing listing;
+  NameListing listing;
   WinError error = kSuccess;
   const auto key = registry_.OpenKey(hive, path, KeyAccess::Read, &error);
   if (key) {
@@ -173,7 +178,7 @@ bool KeyListings::RulesOut(Hive hive, std::string_view path) {
   if (!std::all_of(names.begin(), names.end(), IsPlainKeyName)) return false;
   std::string parent;
   for (const std::string_view name : names) {
-    const Listing& listing = ListingOf(hive, parent);
+    const NameListing& listing = ListingOf(hive, parent);
     if (!listing.usable) return false;
     if (!listing.foldedNames.contains(LowerAscii(name))) return true;
     if (!parent.empty()) parent += '\\';

@@ -22,6 +22,13 @@ namespace sv::platform {
 // exactly as written.
 [[nodiscard]] bool IsPlainDrivePath(std::string_view path);
 
+// The names one folder or key holds, folded to lower case; `usable` when the listing is whole
+// and every name in it is plain.
+struct NameListing {
+  bool usable = false;
+  std::unordered_set<std::string> foldedNames;
+};
+
 class FolderListings {
  public:
   explicit FolderListings(FileSystem& files) : files_(files) {}
@@ -38,14 +45,10 @@ class FolderListings {
   [[nodiscard]] bool RulesOut(std::string_view path);
 
  private:
-  struct Listing {
-    bool usable = false;
-    std::unordered_set<std::string> foldedNames;
-  };
-  const Listing& ListingOf(const std::string& folder);
+  const NameListing& ListingOf(const std::string& folder);
 
   FileSystem& files_;
-  std::unordered_map<std::string, Listing> listings_;
+  std::unordered_map<std::string, NameListing> listings_;
 };
 
 class KeyListings {
@@ -64,15 +67,11 @@ class KeyListings {
   [[nodiscard]] bool RulesOut(Hive hive, std::string_view path);
 
  private:
-  struct Listing {
-    bool usable = false;
-    std::unordered_set<std::string> foldedNames;
-  };
-  const Listing& ListingOf(Hive hive, const std::string& path);
+  const NameListing& ListingOf(Hive hive, const std::string& path);
 
   Registry& registry_;
   bool sameView_;
-  std::unordered_map<std::string, Listing> listings_;
+  std::unordered_map<std::string, NameListing> listings_;
 };
 
 // The listings of one run.
