@@ -23,4 +23,9 @@ std::string FolderMemo::UserName() {
   return *userName_;
 }
 
+std::string FolderMemo::ComputerName() {
+  if (!computerName_) computerName_ = inner_.ComputerName();
+  return *computerName_;
+}
+
 }  // namespace sv::engine

@@ -1,6 +1,7 @@
 // The system's answers that cannot change while a run lasts, asked once per run: the Windows,
-// system and shell folders and the user's name. Under Wine a shell folder costs over a
-// millisecond to look up, and a scan asks for the same few folders for every database name.
+// system and shell folders, the user's name and the machine's. Under Wine a shell folder
+// costs over a millisecond to look up, and a scan asks for the same few folders for every
+// database name.
 #pragma once
 
 #include <map>
@@ -19,6 +20,7 @@ class FolderMemo final : public platform::System {
   [[nodiscard]] std::string SystemDirectory() override;
   [[nodiscard]] std::string SpecialFolder(int csidl) override;
   [[nodiscard]] std::string UserName() override;
+  [[nodiscard]] std::string ComputerName() override;
 
   // The rest goes to the system every time.
   [[nodiscard]] SystemTime LocalTimeNow() override { return inner_.LocalTimeNow(); }
@@ -44,6 +46,7 @@ class FolderMemo final : public platform::System {
   std::optional<std::string> windows_;
   std::optional<std::string> system_;
   std::optional<std::string> userName_;
+  std::optional<std::string> computerName_;
   std::map<int, std::string> specialFolders_;
 };
 

@@ -86,6 +86,17 @@ struct ExtractedIcons {
   std::unique_ptr<Icon> small;
 };
 
+// What a handle opened on a path says about it: the path the system really reached, and the
+// attributes of what it opened. A path that runs through a link ends up at the link's target,
+// so comparing `finalPath` with the path asked about reveals every link on the way. Windows
+// opens a link named last as itself (its own path, with the reparse-point attribute); Wine
+// follows it like every other part, and names a place outside its drives "\\?\unix\...".
+struct PathIdentity {
+  std::string finalPath;  // "C:\..." or "\\server\share\...", or as the system gave it
+  FileAttributes attributes = 0;
+  friend bool operator==(const PathIdentity&, const PathIdentity&) = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -107,6 +118,14 @@ class FileSystem {
   // kErrorBadPathName, a NUL with kErrorInvalidName.
   [[nodiscard]] virtual std::optional<std::string> ResolvePath(std::string_view path,
                                                                WinError* error = nullptr) = 0;
+
+  // Opens `path` without following a link named last where the system allows it, reads the
+  // final path and attributes through the handle and closes it. Empty when nothing is there.
+  [[nodiscard]] virtual std::optional<PathIdentity> Identify(std::string_view path,
+                                                             WinError* error = nullptr) = 0;
+  // Whether the system protects the file from deletion (Windows Resource Protection); false
+  // where the system cannot tell.
+  [[nodiscard]] virtual bool IsSystemProtectedFile(std::string_view path) = 0;
 
   // kInvalidAttributes when nothing exists at `path`.
   [[nodiscard]] virtual FileAttributes GetAttributes(std::string_view path,

@@ -16,7 +16,8 @@ bool IsPrintableAscii(char c) noexcept {
   return code >= 0x20 && code < 0x7F;
 }
 
-// A name the system reads as a device whatever folder it stands in ("C:\x\nul.txt" is NUL).
+}  // namespace
+
 bool IsDeviceName(std::string_view name) {
   std::string_view base = name.substr(0, name.find('.'));
   while (!base.empty() && base.back() == ' ')
@@ -28,6 +29,8 @@ bool IsDeviceName(std::string_view name) {
   return folded.size() == 4 && (folded.starts_with("com") || folded.starts_with("lpt")) &&
          folded[3] >= '0' && folded[3] <= '9';
 }
+
+namespace {
 
 // A last name that is looked up only through its folders: plain but for wildcards and
 // short-name tildes, which only the system can match.

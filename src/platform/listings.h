@@ -16,6 +16,8 @@
 
 namespace sv::platform {
 
+// A name the system reads as a device whatever folder it stands in ("C:\x\nul.txt" is NUL).
+[[nodiscard]] bool IsDeviceName(std::string_view name);
 // A single file name that means the same to a listing and to the system.
 [[nodiscard]] bool IsPlainFileName(std::string_view name) noexcept;
 // "X:\name\name...", every name plain and none a device: a path the system takes part by part

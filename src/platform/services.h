@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/errors.h"
@@ -23,6 +24,20 @@ inline constexpr WinError kErrorServiceCannotAcceptCtrl = 1061;
 inline constexpr WinError kErrorServiceNotActive = 1062;
 inline constexpr WinError kErrorServiceMarkedForDelete = 1072;
 
+// QUERY_SERVICE_CONFIG: what the service manager knows of a service, as needed to judge whose
+// it is and to create it again.
+struct ServiceConfig {
+  std::uint32_t serviceType = 0;
+  std::uint32_t startType = 0;
+  std::uint32_t errorControl = 0;
+  std::string binaryPath;  // the command line, as stored (may be quoted, carry arguments)
+  std::string loadOrderGroup;
+  std::string dependencies;  // the names, separated by '\n'
+  std::string account;
+  std::string displayName;
+  friend bool operator==(const ServiceConfig&, const ServiceConfig&) = default;
+};
+
 // A service opened with all access (SERVICE_ALL_ACCESS).
 class Service {
  public:
@@ -31,6 +46,8 @@ class Service {
   virtual WinError Stop() = 0;
   // QueryServiceStatus: the current state; empty when it cannot be asked.
   [[nodiscard]] virtual std::optional<std::uint32_t> QueryState(WinError* error = nullptr) = 0;
+  // QueryServiceConfig; empty when it cannot be asked.
+  [[nodiscard]] virtual std::optional<ServiceConfig> QueryConfig(WinError* error = nullptr) = 0;
   // DeleteService: marks the service for deletion; it goes once stopped and no longer open.
   virtual WinError Delete() = 0;
 };

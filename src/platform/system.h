@@ -70,6 +70,8 @@ class System {
 
   // The name of the user the program runs as; empty when it cannot be fetched.
   [[nodiscard]] virtual std::string UserName() = 0;
+  // The machine's NetBIOS name (GetComputerName), by which shares of its own drives are named.
+  [[nodiscard]] virtual std::string ComputerName() = 0;
 
   [[nodiscard]] virtual SystemTime LocalTimeNow() = 0;
   // A file time (UTC) in the local time zone, with the bias in force now.
@@ -101,6 +103,7 @@ inline constexpr unsigned kMbOk = 0x00;
 inline constexpr unsigned kMbYesNo = 0x04;
 inline constexpr unsigned kMbIconError = 0x10;
 inline constexpr unsigned kMbIconQuestion = 0x20;
+inline constexpr unsigned kMbIconWarning = 0x30;
 inline constexpr unsigned kMbIconInformation = 0x40;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdYes = 6;

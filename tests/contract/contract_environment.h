@@ -44,9 +44,11 @@ class ContractEnvironment {
   virtual void PutIconFile(const std::string& path) = 0;
   // A name that no other test run uses, for what is machine-wide (services).
   [[nodiscard]] virtual std::string UniqueName() = 0;
-  // Installs a stopped service of this name (own process, started on demand) whose program
-  // exists; it is removed after the test if it is still there.
+  // Installs a stopped service of this name (own process, started on demand, displayed by its
+  // name) whose program exists; it is removed after the test if it is still there.
   virtual void InstallService(const std::string& name) = 0;
+  // The program InstallService gives its services.
+  [[nodiscard]] virtual std::string ServiceProgram() = 0;
   // Starts a program that waits for a minute or two; it is ended after the test if it still
   // runs.
   [[nodiscard]] virtual StartedProcess StartWaitingProcess() = 0;
@@ -55,6 +57,12 @@ class ContractEnvironment {
   [[nodiscard]] virtual bool WaitForExit(std::uint32_t processId) = 0;
   // GetShortPathName of an existing path; empty where the backend has no 8.3 names.
   [[nodiscard]] virtual std::optional<std::string> ShortPath(const std::string& path) = 0;
+  // Makes a symbolic link at `link` (inside the scratch folder) to `target`, a folder link or a
+  // file link, the way the backend's system makes one; under Wine that is a Unix symbolic
+  // link. False when the backend cannot make one. Cleaning up removes the link itself, never
+  // what it leads to.
+  [[nodiscard]] virtual bool MakeLink(const std::string& link, const std::string& target,
+                                      bool directory) = 0;
 };
 
 [[nodiscard]] std::unique_ptr<ContractEnvironment> MakeContractEnvironment();

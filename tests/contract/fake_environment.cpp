@@ -43,8 +43,10 @@ class FakeEnvironment final : public ContractEnvironment {
   std::string UniqueName() override { return "SvContract"; }
 
   void InstallService(const std::string& name) override {
-    machine_.services.Create(name, platform::kServiceStopped, machine_.system.executablePath);
+    machine_.services.Create(name, platform::kServiceStopped, ServiceProgram());
   }
+
+  std::string ServiceProgram() override { return machine_.system.executablePath; }
 
   StartedProcess StartWaitingProcess() override {
     const std::string exeFile = "sv-demo-app.exe";
@@ -57,6 +59,16 @@ class FakeEnvironment final : public ContractEnvironment {
 
   // The fake has no 8.3 names.
   std::optional<std::string> ShortPath(const std::string&) override { return std::nullopt; }
+
+  // The Windows backend runs under Wine, where a link is a Unix symbolic link: the fake is
+  // compared with that.
+  bool MakeLink(const std::string& link, const std::string& target, bool directory) override {
+    machine_.files.SetLinkBehaviour(fake::FakeFileSystem::LinkBehaviour::Wine);
+    // Like ln, refuse a name that is taken.
+    if (machine_.files.GetAttributes(link) != platform::kInvalidAttributes) return false;
+    machine_.files.PutSymbolicLink(link, target, directory);
+    return true;
+  }
 
  private:
   fake::FakeMachine machine_{fake::FakeMachine::Layout::Standard};

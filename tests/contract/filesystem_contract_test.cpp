@@ -400,5 +400,207 @@ TEST_F(FileSystemContract, PathsHoldingANulAreRefusedNotCutShort) {
   EXPECT_NE(Files().GetAttributes(Path("keep\\file.txt")), platform::kInvalidAttributes);
 }
 
+// Identify names what a path reaches as the system does: the stored spelling, no "." or "..",
+// no trailing backslash, and the attributes seen through the handle.
+TEST_F(FileSystemContract, IdentifyGivesFilesAndFoldersTheirOwnPath) {
+  Dir("Folder");
+  Put("Folder\\Inner.dat");
+  Put("Plain.TXT");
+  const struct {
+    const char* asked;
+    const char* identified;  // below the scratch folder
+    bool directory;
+  } cases[] = {
+      {"plain.txt", "Plain.TXT", false},
+      {"FOLDER", "Folder", true},
+      {"folder\\", "Folder", true},
+      {"folder\\.\\gone\\..\\INNER.DAT", "Folder\\Inner.dat", false},
+  };
+  for (const auto& c : cases) {
+    WinError error = platform::kErrorInvalidHandle;
+    const auto identity = Files().Identify(Path(c.asked), &error);
+    ASSERT_TRUE(identity) << c.asked << ": " << error;
+    EXPECT_EQ(error, platform::kSuccess);
+    // The drive letter and the folders above the scratch folder may come in another case.
+    EXPECT_TRUE(SameTextAscii(identity->finalPath, Path(c.identified)))
+        << c.asked << ": " << identity->finalPath;
+    const std::string leaf =
+        std::string(c.identified).substr(std::string(c.identified).rfind('\\') + 1);
+    EXPECT_TRUE(identity->finalPath.ends_with("\\" + leaf)) << identity->finalPath;
+    EXPECT_EQ(identity->attributes, Files().GetAttributes(Path(c.asked))) << c.asked;
+    EXPECT_EQ((identity->attributes & platform::kAttrDirectory) != 0, c.directory) << c.asked;
+  }
+}
+
+TEST_F(FileSystemContract, IdentifyFailsWhereGetAttributesFails) {
+  using namespace std::string_literals;
+  Put("plain.txt");
+  const struct {
+    std::string path;
+    WinError error;
+  } cases[] = {
+      {Path("missing"), platform::kErrorFileNotFound},
+      {Path("missing\\deeper"), platform::kErrorPathNotFound},
+      {Path("plain.txt\\inner"), platform::kErrorPathNotFound},
+      {Path("plain.txt") + "\0.bak"s, platform::kErrorInvalidName},
+  };
+  for (const auto& c : cases) {
+    WinError identifyError = platform::kSuccess;
+    WinError attributesError = platform::kSuccess;
+    EXPECT_FALSE(Files().Identify(c.path, &identifyError)) << c.path;
+    EXPECT_EQ(Files().GetAttributes(c.path, &attributesError), platform::kInvalidAttributes);
+    EXPECT_EQ(identifyError, c.error) << c.path;
+    EXPECT_EQ(attributesError, c.error) << c.path;
+  }
+  // A file named as a folder: not there for the attribute query, a bad name for the opening.
+  WinError error = platform::kSuccess;
+  EXPECT_EQ(Files().GetAttributes(Path("plain.txt\\"), &error), platform::kInvalidAttributes);
+  EXPECT_EQ(error, platform::kErrorPathNotFound);
+  EXPECT_FALSE(Files().Identify(Path("plain.txt\\"), &error));
+  EXPECT_EQ(error, platform::kErrorInvalidName);
+}
+
+TEST_F(FileSystemContract, ScratchFilesAreNotProtectedBySystem) {
+  Put("own.dll");
+  EXPECT_FALSE(Files().IsSystemProtectedFile(Path("own.dll")));
+  EXPECT_FALSE(Files().IsSystemProtectedFile(Path("missing.dll")));
+}
+
+// Links as Wine shows a Unix symbolic link (the fake's Wine mode must agree): a folder link is
+// a folder and a reparse point, a file link is a plain file, and everything else about them
+// is their target's.
+class LinkContract : public FileSystemContract {
+ protected:
+  // realdir\sub\a.txt, real\file.txt, and the links dirlink -> realdir, filelink -> file.txt.
+  bool MakeLinks() {
+    Dir("realdir");
+    Dir("realdir\\sub");
+    Put("realdir\\sub\\a.txt", "a");
+    Dir("real");
+    Put("real\\file.txt", "content");
+    return Link("dirlink", "realdir", true) && Link("filelink", "real\\file.txt", false);
+  }
+  bool Link(const std::string& below, const std::string& target, bool directory) {
+    return env_->MakeLink(Path(below), Path(target), directory);
+  }
+  static constexpr platform::FileAttributes kFolderLink =
+      platform::kAttrDirectory | platform::kAttrReparsePoint;
+};
+
+TEST_F(LinkContract, FolderLinksAreReparsePointsAndFileLinksPlainFiles) {
+  if (!MakeLinks()) GTEST_SKIP() << env_->Backend() << " cannot make links";
+  const struct {
+    const char* path;
+    platform::FileAttributes attributes;
+  } cases[] = {
+      {"dirlink", kFolderLink},
+      {"DIRLINK", kFolderLink},
+      {"dirlink\\", platform::kAttrDirectory},  // the folder behind the link
+      {"filelink", platform::kAttrArchive},
+      {"dirlink\\sub", platform::kAttrDirectory},
+      {"dirlink\\sub\\a.txt", platform::kAttrArchive},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Files().GetAttributes(Path(c.path)), c.attributes) << c.path;
+  }
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path("filelink")), "content");
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path("dirlink\\sub\\a.txt")), "a");
+
+  struct Entry {
+    std::string name;
+    platform::FileAttributes attributes;
+    std::uint64_t size;
+    bool operator==(const Entry&) const = default;
+  };
+  std::vector<Entry> listed;
+  for (auto search = Files().FindFirst(Path("*")); search;) {
+    const platform::FindData& found = search->Current();
+    listed.push_back({found.name, found.attributes, found.IsDirectory() ? 0 : found.size});
+    if (!search->Next()) break;
+  }
+  const std::vector<Entry> expected = {
+      {".", platform::kAttrDirectory, 0},    {"..", platform::kAttrDirectory, 0},
+      {"dirlink", kFolderLink, 0},           {"filelink", platform::kAttrArchive, 7},
+      {"real", platform::kAttrDirectory, 0}, {"realdir", platform::kAttrDirectory, 0},
+  };
+  ASSERT_EQ(listed.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(listed[i].name, expected[i].name) << i;
+    EXPECT_EQ(listed[i].attributes, expected[i].attributes) << expected[i].name;
+    EXPECT_EQ(listed[i].size, expected[i].size) << expected[i].name;
+  }
+}
+
+TEST_F(LinkContract, IdentifyGoesThroughLinksToTheirTarget) {
+  if (!MakeLinks()) GTEST_SKIP() << env_->Backend() << " cannot make links";
+  const struct {
+    const char* asked;
+    const char* target;  // below the scratch folder
+    platform::FileAttributes attributes;
+  } cases[] = {
+      {"dirlink", "realdir", platform::kAttrDirectory},
+      {"dirlink\\", "realdir", platform::kAttrDirectory},
+      {"filelink", "real\\file.txt", platform::kAttrArchive},
+      {"DIRLINK\\SUB\\A.TXT", "realdir\\sub\\a.txt", platform::kAttrArchive},
+  };
+  for (const auto& c : cases) {
+    WinError error = platform::kErrorInvalidHandle;
+    const auto identity = Files().Identify(Path(c.asked), &error);
+    ASSERT_TRUE(identity) << c.asked << ": " << error;
+    EXPECT_TRUE(SameTextAscii(identity->finalPath, Path(c.target)))
+        << c.asked << ": " << identity->finalPath;
+    EXPECT_EQ(identity->attributes, c.attributes) << c.asked;
+  }
+}
+
+// The dangerous one: deleting a file link deletes the file it leads to. The link stays behind,
+// invisible while it leads nowhere, and comes back with its target.
+TEST_F(LinkContract, RemovingAFileLinkDeletesItsTargetAndKeepsTheLink) {
+  if (!MakeLinks()) GTEST_SKIP() << env_->Backend() << " cannot make links";
+  ASSERT_EQ(Files().RemoveFile(Path("filelink")), platform::kSuccess);
+  WinError error = platform::kSuccess;
+  EXPECT_EQ(Files().GetAttributes(Path("real\\file.txt"), &error), platform::kInvalidAttributes);
+  EXPECT_EQ(error, platform::kErrorFileNotFound);
+  EXPECT_EQ(Files().GetAttributes(Path("filelink"), &error), platform::kInvalidAttributes);
+  EXPECT_EQ(error, platform::kErrorFileNotFound);
+  EXPECT_TRUE(Names(Path("file*")).empty());
+  EXPECT_EQ(Files().RemoveFile(Path("filelink")), platform::kErrorFileNotFound);
+  // The name is still taken.
+  EXPECT_EQ(Files().MakeDir(Path("filelink")), platform::kErrorAlreadyExists);
+  Put("real\\file.txt", "back");
+  EXPECT_EQ(platform::ReadWholeFile(Files(), Path("filelink")), "back");
+}
+
+TEST_F(LinkContract, RemovingAFolderLinkRemovesAnEmptyTargetAndNothingElse) {
+  const struct {
+    const char* label;
+    bool filled;
+    WinError removeDir;
+  } cases[] = {
+      {"empty", false, platform::kSuccess},
+      {"full", true, platform::kErrorDirNotEmpty},
+  };
+  for (const auto& c : cases) {
+    const std::string target = std::string(c.label) + "target";
+    const std::string link = std::string(c.label) + "link";
+    Dir(target);
+    if (c.filled) Put(target + "\\inside.txt", "kept");
+    if (!Link(link, target, true)) GTEST_SKIP() << env_->Backend() << " cannot make links";
+    EXPECT_EQ(Files().RemoveFile(Path(link)), platform::kErrorAccessDenied) << c.label;
+    EXPECT_EQ(Files().RemoveDir(Path(link)), c.removeDir) << c.label;
+    EXPECT_EQ(Files().MakeDir(Path(link)), platform::kErrorAlreadyExists) << c.label;
+    if (c.filled) {
+      EXPECT_EQ(platform::ReadWholeFile(Files(), Path(target + "\\inside.txt")), "kept");
+      EXPECT_EQ(Files().GetAttributes(Path(link)), kFolderLink);
+    } else {
+      EXPECT_EQ(Files().GetAttributes(Path(target)), platform::kInvalidAttributes) << c.label;
+      EXPECT_EQ(Files().GetAttributes(Path(link)), platform::kInvalidAttributes) << c.label;
+      // The link was there all along.
+      ASSERT_EQ(Files().MakeDir(Path(target)), platform::kSuccess);
+      EXPECT_EQ(Files().GetAttributes(Path(link)), kFolderLink) << c.label;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sv::testing

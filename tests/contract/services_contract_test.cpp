@@ -65,6 +65,29 @@ TEST_F(ServicesContract, AnInstalledServiceOpensWhateverTheCaseAndReportsStopped
   EXPECT_TRUE(KeyExists(name));
 }
 
+TEST_F(ServicesContract, AnInstalledServiceReportsHowItWasCreated) {
+  const std::string name = env_->UniqueName();
+  env_->InstallService(name);
+  auto manager = Manager();
+  ASSERT_TRUE(manager);
+  auto service = manager->Open(name);
+  ASSERT_TRUE(service);
+  WinError error = platform::kErrorInvalidHandle;
+  const auto config = service->QueryConfig(&error);
+  ASSERT_TRUE(config) << error;
+  EXPECT_EQ(error, platform::kSuccess);
+  EXPECT_EQ(config->serviceType, 0x10u);  // its own process
+  EXPECT_EQ(config->startType, 3u);       // on demand
+  EXPECT_EQ(config->errorControl, 1u);    // normal
+  // The command line as stored, quoted or not.
+  std::string program = config->binaryPath;
+  if (program.starts_with('"')) program = program.substr(1, program.find('"', 1) - 1);
+  EXPECT_TRUE(SameTextAscii(program, env_->ServiceProgram())) << config->binaryPath;
+  EXPECT_EQ(config->displayName, name);
+  EXPECT_EQ(config->account, "LocalSystem");
+  EXPECT_EQ(config->dependencies, "");
+}
+
 // DeleteService only marks the service; it goes, with its key, when the last handle to it
 // closes. Meanwhile it can still be opened and asked, but not deleted again.
 TEST_F(ServicesContract, ADeletedServiceGoesWithItsKeyWhenTheLastHandleCloses) {

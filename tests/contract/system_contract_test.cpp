@@ -53,6 +53,14 @@ TEST_F(SystemContract, ShellFoldersAreExistingFoldersOfTheUserOrAllUsers) {
   EXPECT_EQ(System().SpecialFolder(0x0003), "");  // the control panel
 }
 
+// A NetBIOS name: what "\\NAME\C$" would call this machine.
+TEST_F(SystemContract, ComputerNameIsAShortNameWithoutSeparators) {
+  const std::string name = System().ComputerName();
+  EXPECT_FALSE(name.empty());
+  EXPECT_LE(name.size(), 15u);
+  EXPECT_EQ(name.find_first_of("\\/ "), std::string::npos) << name;
+}
+
 TEST_F(SystemContract, ExecutablePathNamesAnExistingFile) {
   const std::string path = System().ExecutablePath();
   const auto attributes = Files().GetAttributes(path);

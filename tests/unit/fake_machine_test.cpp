@@ -145,6 +145,164 @@ TEST(FakeFileSystem, LinksToNothingOrInCirclesLeadNowhere) {
   EXPECT_EQ(machine.files.GetAttributes("C:\\Nowhere"), platform::kInvalidAttributes);
 }
 
+// On Windows a link named last is the link itself; anything beyond it, or a trailing
+// backslash, reaches the target.
+TEST(FakeFileSystem, InWindowsModeALinkNamedLastIsTheLinkItself) {
+  using platform::PathIdentity;
+  enum class Kind { Junction, FolderLink, FileLink };
+  const struct {
+    Kind kind;
+    const char* link;
+    platform::FileAttributes own;
+  } cases[] = {
+      {Kind::Junction, "C:\\Links\\Junction", 0x410},
+      {Kind::FolderLink, "C:\\Links\\Folder", 0x410},
+      {Kind::FileLink, "C:\\Links\\File.txt", 0x420},
+  };
+  for (const auto& c : cases) {
+    FakeMachine machine;
+    FakeFileSystem& files = machine.files;
+    files.PutFile("C:\\Target\\sub\\a.txt", "a");
+    files.PutFile("C:\\Real\\file.txt", "content");
+    switch (c.kind) {
+      case Kind::Junction:
+        files.PutDirectoryLink(c.link, "C:\\Target");
+        break;
+      case Kind::FolderLink:
+        files.PutSymbolicLink(c.link, "C:\\Target", true);
+        break;
+      case Kind::FileLink:
+        files.PutSymbolicLink(c.link, "C:\\Real\\file.txt", false);
+        break;
+    }
+    const std::string link = c.link;
+    const bool folder = c.kind != Kind::FileLink;
+    EXPECT_EQ(files.GetAttributes(UpperAscii(link)), c.own) << link;
+    auto entry = files.FindFirst(link);
+    ASSERT_TRUE(entry) << link;
+    EXPECT_EQ(entry->Current().attributes, c.own) << link;
+    EXPECT_EQ(files.Identify(UpperAscii(link)), (PathIdentity{link, c.own})) << link;
+    if (folder) {
+      EXPECT_EQ(files.GetAttributes(link + "\\"), platform::kAttrDirectory) << link;
+      EXPECT_EQ(files.Identify(link + "\\"), (PathIdentity{"C:\\Target", 0x10})) << link;
+      EXPECT_EQ(files.Identify(link + "\\SUB\\A.TXT"),
+                (PathIdentity{"C:\\Target\\sub\\a.txt", platform::kAttrArchive}))
+          << link;
+      EXPECT_EQ(files.RemoveFile(link), platform::kErrorAccessDenied) << link;
+      EXPECT_EQ(files.RemoveDir(link), platform::kSuccess) << link;  // however full the target
+    } else {
+      EXPECT_EQ(platform::ReadWholeFile(files, link), "content");
+      platform::WinError error = platform::kSuccess;
+      EXPECT_FALSE(files.Identify(link + "\\", &error));
+      EXPECT_EQ(error, platform::kErrorInvalidName);  // a file named as a folder
+      EXPECT_EQ(files.RemoveDir(link), platform::kErrorDirectory);
+      EXPECT_EQ(files.RemoveFile(link), platform::kSuccess);
+    }
+    EXPECT_EQ(files.GetAttributes(link), platform::kInvalidAttributes) << link;
+    EXPECT_EQ(platform::ReadWholeFile(files, "C:\\Target\\sub\\a.txt"), "a") << link;
+    EXPECT_EQ(platform::ReadWholeFile(files, "C:\\Real\\file.txt"), "content") << link;
+  }
+}
+
+// A link that leads nowhere, or round in a circle: Windows still shows the link, Wine leaves
+// it out of listings and fails to look it up; neither hangs.
+TEST(FakeFileSystem, BrokenLinksInEitherMode) {
+  using Behaviour = FakeFileSystem::LinkBehaviour;
+  const struct {
+    Behaviour behaviour;
+    std::vector<std::string> listed;
+    platform::WinError danglingError;
+    platform::WinError loopError;
+  } cases[] = {
+      {Behaviour::Windows, {"Dangling", "Loop"}, platform::kSuccess, platform::kSuccess},
+      {Behaviour::Wine, {}, platform::kErrorFileNotFound, 1921},
+  };
+  for (const auto& c : cases) {
+    FakeMachine machine;
+    machine.files.SetLinkBehaviour(c.behaviour);
+    machine.files.PutSymbolicLink("C:\\L\\Dangling", "C:\\Nowhere\\file.txt", false);
+    machine.files.PutSymbolicLink("C:\\L\\Loop", "C:\\L\\Loop", true);
+    std::vector<std::string> names;
+    for (auto search = machine.files.FindFirst("C:\\L\\*"); search;) {
+      if (search->Current().name != "." && search->Current().name != "..") {
+        names.push_back(search->Current().name);
+      }
+      if (!search->Next()) break;
+    }
+    EXPECT_EQ(names, c.listed);
+    platform::WinError error = platform::kErrorInvalidHandle;
+    (void)machine.files.Identify("C:\\L\\Dangling", &error);
+    EXPECT_EQ(error, c.danglingError);
+    (void)machine.files.Identify("C:\\L\\Loop", &error);
+    EXPECT_EQ(error, c.loopError);
+    EXPECT_FALSE(machine.files.Identify("C:\\L\\Loop\\x", &error));
+    EXPECT_EQ(error, platform::kErrorPathNotFound);
+    // The name is taken in both.
+    EXPECT_EQ(machine.files.MakeDir("C:\\L\\Dangling"), platform::kErrorAlreadyExists);
+  }
+}
+
+// Wine follows a Unix link everywhere: the junctions tests make behave as such a link there.
+TEST(FakeFileSystem, InWineModeRemovingThroughALinkReachesTheTarget) {
+  FakeMachine machine;
+  FakeFileSystem& files = machine.files;
+  files.SetLinkBehaviour(FakeFileSystem::LinkBehaviour::Wine);
+  files.PutDirectory("C:\\Empty");
+  files.PutFile("C:\\Real\\file.txt", "content");
+  files.PutDirectoryLink("C:\\Junction", "C:\\Empty");
+  files.PutSymbolicLink("C:\\FileLink", "C:\\Real\\file.txt", false);
+  EXPECT_EQ(files.Identify("C:\\junction"), (platform::PathIdentity{"C:\\Empty", 0x10}));
+  EXPECT_EQ(files.SetAttributes("C:\\Junction", platform::kAttrHidden), platform::kSuccess);
+  EXPECT_EQ(files.GetAttributes("C:\\Empty"), platform::kAttrDirectory | platform::kAttrHidden);
+  EXPECT_EQ(files.RemoveDir("C:\\Junction"), platform::kSuccess);
+  EXPECT_EQ(files.GetAttributes("C:\\Empty"), platform::kInvalidAttributes);
+  EXPECT_EQ(files.RemoveDir("C:\\FileLink"), platform::kErrorDirectory);
+  EXPECT_EQ(files.RemoveFile("C:\\FileLink"), platform::kSuccess);
+  EXPECT_EQ(files.GetAttributes("C:\\Real\\file.txt"), platform::kInvalidAttributes);
+  // Creating through the link that now leads nowhere makes its target again.
+  EXPECT_EQ(platform::WriteWholeFile(files, "C:\\FileLink", "new"), platform::kSuccess);
+  EXPECT_EQ(platform::ReadWholeFile(files, "C:\\Real\\file.txt"), "new");
+  // Back in Windows mode the same links are themselves again.
+  files.SetLinkBehaviour(FakeFileSystem::LinkBehaviour::Windows);
+  EXPECT_EQ(files.GetAttributes("C:\\FileLink"), 0x420u);
+  EXPECT_EQ(files.RemoveFile("C:\\FileLink"), platform::kSuccess);
+  EXPECT_EQ(platform::ReadWholeFile(files, "C:\\Real\\file.txt"), "new");
+}
+
+TEST(FakeFileSystem, OnlyFilesMarkedAsProtectedAreProtectedWhateverTheSpelling) {
+  FakeMachine machine;
+  machine.files.PutFile("C:\\windows\\system32\\kernel32.dll", "MZ");
+  machine.files.PutFile("C:\\windows\\system32\\other.dll", "MZ");
+  machine.files.PutProtectedFile("C:\\windows\\system32\\kernel32.dll");
+  machine.files.PutProtectedFile("C:\\windows\\system32\\missing.dll");
+  machine.files.PutProtectedFile("C:\\windows\\system32");
+  const struct {
+    const char* path;
+    bool isProtected;
+  } cases[] = {
+      {"C:\\windows\\system32\\kernel32.dll", true},
+      {"c:/WINDOWS/System32/./KERNEL32.DLL", true},
+      {"\\\\?\\C:\\windows\\system32\\kernel32.dll", true},
+      {"C:\\windows\\system32\\other.dll", false},
+      {"C:\\windows\\system32\\missing.dll", false},
+      {"C:\\windows\\system32", false},
+      {"D:\\windows\\system32\\kernel32.dll", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(machine.files.IsSystemProtectedFile(c.path), c.isProtected) << c.path;
+  }
+}
+
+TEST(FakeFaults, IdentifyFailsWhereToldAndOtherCallsGoOn) {
+  FakeMachine machine;
+  machine.files.PutFile("C:\\a.txt", "x");
+  machine.faults.Inject(Op::Identify, "c:\\A.TXT", platform::kErrorAccessDenied);
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(machine.files.Identify("C:\\a.txt", &error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+  EXPECT_NE(machine.files.GetAttributes("C:\\a.txt"), platform::kInvalidAttributes);
+}
+
 // Which names take their stored spelling: those that could be 8.3 names, as the system's
 // long-name lookup has it.
 TEST(FakeFileSystem, ResolvingSpellsOnlyShortNameShapesAsStored) {
@@ -290,6 +448,38 @@ TEST(FakeServices, FailuresComeWhereTheyWereInjected) {
   machine.faults.Inject(Op::OpenServiceManager, "*", platform::kErrorAccessDenied);
   EXPECT_FALSE(machine.services.OpenManager(&error));
   EXPECT_EQ(error, platform::kErrorAccessDenied);
+}
+
+TEST(FakeServices, TheConfigurationIsWhatCreateStoredOrWhatATestSet) {
+  FakeMachine machine;
+  machine.services.Create("Acme", platform::kServiceStopped, "\"C:\\Acme\\svc.exe\" -run");
+  machine.services.Create("Bare");
+  machine.faults.Inject(Op::QueryServiceConfig, "Locked", platform::kErrorAccessDenied);
+  machine.services.Create("Locked");
+  auto manager = machine.services.OpenManager();
+  ASSERT_TRUE(manager);
+  const auto config = [&manager](const char* name, platform::WinError* error = nullptr) {
+    auto service = manager->Open(name);
+    EXPECT_TRUE(service) << name;
+    return service ? service->QueryConfig(error) : std::nullopt;
+  };
+  EXPECT_EQ(config("ACME"), (platform::ServiceConfig{0x10, 3, 1, "\"C:\\Acme\\svc.exe\" -run", "",
+                                                     "", "LocalSystem", "Acme"}));
+  EXPECT_EQ(config("Bare")->binaryPath, "");
+  platform::ServiceConfig set{0x20,
+                              2,
+                              0,
+                              "C:\\svchost.exe -k x",
+                              "Group",
+                              "RpcSs\nPlugPlay",
+                              "NT AUTHORITY\\LocalService",
+                              "Bare Service"};
+  machine.services.SetConfig("bare", set);
+  EXPECT_EQ(config("Bare"), set);
+  platform::WinError error = platform::kSuccess;
+  EXPECT_FALSE(config("Locked", &error));
+  EXPECT_EQ(error, platform::kErrorAccessDenied);
+  EXPECT_EQ(machine.services.Calls()[2], "QueryConfig Acme");
 }
 
 TEST(FakeProcesses, EndingAProcessReleasesTheFilesItHeld) {

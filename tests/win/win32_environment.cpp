@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "contract/contract_environment.h"
@@ -17,6 +18,75 @@ namespace {
 
 std::string Folder(const std::string& path) {
   return path.substr(0, path.rfind('\\'));
+}
+
+// Under Wine, kernel32 converts a Windows path into the Unix one (also for a name that does
+// not exist yet); null on Windows.
+using WineUnixFileName = char*(CDECL*)(LPCWSTR);
+
+WineUnixFileName WineUnixFileNameEntry() {
+  // kernel32 is loaded for as long as the process runs; nothing to release.
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  if (kernel32 == nullptr) return nullptr;
+  const FARPROC found = ::GetProcAddress(kernel32, "wine_get_unix_file_name");
+  return reinterpret_cast<WineUnixFileName>(reinterpret_cast<void (*)()>(found));
+}
+
+std::optional<std::string> UnixPathOf(WineUnixFileName convert, const std::string& path) {
+  const win32::ProcessHeapMem unixPath(convert(win32::Widen(path).c_str()));
+  if (!unixPath) return std::nullopt;
+  return std::string(static_cast<const char*>(unixPath.Get()));
+}
+
+// Runs a Unix program of the machine Wine runs on, by its Unix path, and waits for it; whether
+// it ended with 0. Wine hands out no process handle for a Unix program, so a shell around it
+// writes the exit status into `statusFile` (a Windows path), which is awaited and removed.
+bool RunUnixProgram(WineUnixFileName convert, const std::string& statusFile,
+                    const std::vector<std::string>& command) {
+  const auto unixStatus = UnixPathOf(convert, statusFile);
+  if (!unixStatus || command.empty()) return false;
+  // The status appears whole: written aside, then renamed.
+  std::vector<std::string> arguments = {
+      "-c", "status=$1; shift; \"$@\"; echo $? > \"$status.tmp\" && mv \"$status.tmp\" \"$status\"",
+      "sh", *unixStatus};
+  arguments.insert(arguments.end(), command.begin(), command.end());
+  std::wstring commandLine = L"\"sh\"";
+  for (const std::string& argument : arguments) {
+    std::wstring quoted;
+    for (const wchar_t c : win32::Widen(argument)) {
+      if (c == L'"') quoted += L'\\';
+      quoted += c;
+    }
+    commandLine += L" \"" + quoted + L"\"";
+  }
+  const std::wstring status = win32::Widen(statusFile);
+  // A status left by a run that timed out must not answer for this one.
+  ::DeleteFileW(status.c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(L"\\\\?\\unix\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &started)) {
+    return false;
+  }
+  const win32::KernelHandle thread(started.hThread);
+  const win32::KernelHandle process(started.hProcess);
+  for (int waited = 0; ::GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
+    if (waited == 1000) return false;
+    ::Sleep(10);
+  }
+  std::string text;
+  {
+    const win32::FileHandle file(::CreateFileW(status.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+    char buffer[16] = {};
+    DWORD read = 0;
+    if (file && ::ReadFile(file.Get(), buffer, sizeof buffer - 1, &read, nullptr)) {
+      text.assign(buffer, read);
+    }
+  }
+  ::DeleteFileW(status.c_str());
+  return text == "0\n";
 }
 
 class Win32Environment final : public ContractEnvironment {
@@ -42,7 +112,16 @@ class Win32Environment final : public ContractEnvironment {
     for (const std::string& name : services_)
       RemoveService(name);
     auto platform = machine_.Get();
-    RemoveFileTree(platform.files, folder_);
+    // Every link goes first, by itself: removing the tree through one would reach whatever
+    // it leads to. Should one stay, the scratch folder stays too.
+    bool unlinked = true;
+    for (auto link = links_.rbegin(); link != links_.rend(); ++link) {
+      if (!Unlink(*link)) {
+        ADD_FAILURE() << "cannot remove the link " << link->path << "; " << folder_ << " is left";
+        unlinked = false;
+      }
+    }
+    if (unlinked) RemoveFileTree(platform.files, folder_);
     RemoveKeyTree(platform.registry, platform::Hive::CurrentUser, key_);
     (void)platform.registry.DeleteKey(platform::Hive::CurrentUser, "Software\\SorvaneTests");
   }
@@ -108,6 +187,27 @@ class Win32Environment final : public ContractEnvironment {
            ::WaitForSingleObject(it->second.Get(), kExitWaitMilliseconds) == WAIT_OBJECT_0;
   }
 
+  std::string ServiceProgram() override { return DemoApp(); }
+
+  // Under Wine, CreateSymbolicLinkW answers TRUE and makes nothing; a Unix symbolic link made
+  // with ln is what Wine shows as a link.
+  bool MakeLink(const std::string& link, const std::string& target, bool directory) override {
+    if (const WineUnixFileName convert = WineUnixFileNameEntry()) {
+      const auto unixLink = UnixPathOf(convert, link);
+      const auto unixTarget = UnixPathOf(convert, target);
+      if (!unixLink || !unixTarget) return false;
+      // Whatever ln answers, the link may be there: it is removed at the end in any case.
+      links_.push_back({link, *unixLink, directory});
+      return RunUnixProgram(convert, StatusFile(), {"/bin/ln", "-s", *unixTarget, *unixLink});
+    }
+    const DWORD flags = directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
+    if (!::CreateSymbolicLinkW(win32::Widen(link).c_str(), win32::Widen(target).c_str(), flags)) {
+      return false;
+    }
+    links_.push_back({link, {}, directory});
+    return true;
+  }
+
   std::optional<std::string> ShortPath(const std::string& path) override {
     const std::wstring wide = win32::Widen(path);
     const std::wstring shortPath = win32::GrowingBuffer([&wide](wchar_t* buffer, std::size_t size) {
@@ -125,6 +225,30 @@ class Win32Environment final : public ContractEnvironment {
     return Folder(machine_.Get().system.ExecutablePath()) + "\\sv-demo-app.exe";
   }
 
+  // Beside the scratch folder, so that no listing of it ever shows the file.
+  std::string StatusFile() const { return folder_ + ".status"; }
+
+  struct Link {
+    std::string path;
+    std::string unixPath;  // empty unless made under Wine
+    bool directory = false;
+  };
+
+  // Removes the link itself. Under Wine DeleteFileW and RemoveDirectoryW would act on the
+  // target, so the Unix link goes with rm (which never follows one); on Windows they remove
+  // the link.
+  bool Unlink(const Link& link) {
+    if (!link.unixPath.empty()) {
+      const WineUnixFileName convert = WineUnixFileNameEntry();
+      return convert != nullptr &&
+             RunUnixProgram(convert, StatusFile(), {"/bin/rm", "-f", "--", link.unixPath});
+    }
+    const std::wstring path = win32::Widen(link.path);
+    const BOOL removed =
+        link.directory ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str());
+    return removed || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  }
+
   static void RemoveService(const std::string& name) {
     const win32::ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return;
@@ -138,6 +262,7 @@ class Win32Environment final : public ContractEnvironment {
   std::string folder_;
   std::string key_;
   std::vector<std::string> services_;
+  std::vector<Link> links_;
   std::map<std::uint32_t, win32::KernelHandle> processes_;
 };
 

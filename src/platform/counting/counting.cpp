@@ -113,6 +113,10 @@ std::string_view FileCallName(FileCall call) noexcept {
       return "QueryVersion";
     case FileCall::ExtractIcons:
       return "ExtractIcons";
+    case FileCall::Identify:
+      return "Identify";
+    case FileCall::IsSystemProtectedFile:
+      return "IsSystemProtectedFile";
     case FileCall::kCount:
       break;
   }
@@ -135,6 +139,8 @@ std::string_view SystemCallName(SystemCall call) noexcept {
       return "Is64BitBuild";
     case SystemCall::Sleep:
       return "Sleep";
+    case SystemCall::ComputerName:
+      return "ComputerName";
     case SystemCall::kCount:
       break;
   }
@@ -178,6 +184,15 @@ std::unique_ptr<FileSearch> CountingFileSystem::FindFirst(std::string_view patte
 
 std::optional<std::string> CountingFileSystem::ResolvePath(std::string_view path, WinError* error) {
   return meter_.Measure(FileCall::ResolvePath, [&] { return inner_.ResolvePath(path, error); });
+}
+
+std::optional<PathIdentity> CountingFileSystem::Identify(std::string_view path, WinError* error) {
+  return meter_.Measure(FileCall::Identify, [&] { return inner_.Identify(path, error); });
+}
+
+bool CountingFileSystem::IsSystemProtectedFile(std::string_view path) {
+  return meter_.Measure(FileCall::IsSystemProtectedFile,
+                        [&] { return inner_.IsSystemProtectedFile(path); });
 }
 
 FileAttributes CountingFileSystem::GetAttributes(std::string_view path, WinError* error) {
@@ -244,6 +259,10 @@ std::string CountingSystem::SpecialFolder(int csidl) {
 
 std::string CountingSystem::UserName() {
   return meter_.Measure(SystemCall::UserName, [&] { return inner_.UserName(); });
+}
+
+std::string CountingSystem::ComputerName() {
+  return meter_.Measure(SystemCall::ComputerName, [&] { return inner_.ComputerName(); });
 }
 
 SystemTime CountingSystem::LocalTimeNow() {

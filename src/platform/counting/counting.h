@@ -42,6 +42,8 @@ enum class FileCall : std::size_t {
   ReadVersionResource,
   QueryVersion,
   ExtractIcons,
+  Identify,
+  IsSystemProtectedFile,
   kCount,
 };
 
@@ -55,6 +57,7 @@ enum class SystemCall : std::size_t {
   TextConversion,  // ANSI code page, month names
   Is64BitBuild,
   Sleep,
+  ComputerName,
   kCount,
 };
 
@@ -169,6 +172,9 @@ class CountingFileSystem final : public FileSystem {
                                                       WinError* error = nullptr) override;
   [[nodiscard]] std::optional<std::string> ResolvePath(std::string_view path,
                                                        WinError* error = nullptr) override;
+  [[nodiscard]] std::optional<PathIdentity> Identify(std::string_view path,
+                                                     WinError* error = nullptr) override;
+  [[nodiscard]] bool IsSystemProtectedFile(std::string_view path) override;
   [[nodiscard]] FileAttributes GetAttributes(std::string_view path,
                                              WinError* error = nullptr) override;
   WinError SetAttributes(std::string_view path, FileAttributes attributes) override;
@@ -205,6 +211,7 @@ class CountingSystem final : public System {
   [[nodiscard]] std::string SystemDirectory() override;
   [[nodiscard]] std::string SpecialFolder(int csidl) override;
   [[nodiscard]] std::string UserName() override;
+  [[nodiscard]] std::string ComputerName() override;
   [[nodiscard]] SystemTime LocalTimeNow() override;
   [[nodiscard]] std::optional<FileTime> FileTimeToLocal(FileTime utc) override;
   [[nodiscard]] std::string ExecutablePath() override;

@@ -30,11 +30,13 @@ enum class Op {
   ReadVersionResource,
   ExtractIcons,
   ResolvePath,
+  Identify,
   // Services: the target is the service name as the caller gave it; the manager's is empty.
   OpenServiceManager,
   OpenService,
   StopService,
   QueryServiceState,
+  QueryServiceConfig,
   DeleteService,
   // Processes: the target is the executable's name as the snapshot reports it; the
   // snapshot's is empty.

@@ -35,18 +35,47 @@ struct FakeFileSystem::Node {
   int iconCount = 0;
   std::map<std::string, std::shared_ptr<Node>, LessFoldUpper> children;
   std::vector<const OpenState*> opens;
-  std::string linkTarget;  // a directory link's target path; empty for everything else
+  std::string linkTarget;  // a link's target path (`directory` tells its kind); empty otherwise
 };
 
 struct FakeFileSystem::Located {
   std::shared_ptr<Node> parent;  // null for a drive root
   std::string leaf;
   std::shared_ptr<Node> node;  // null when nothing exists there
+  WinError error = platform::kSuccess;
+  std::string path;                // the final path, when asked for
+  bool followed = false;           // a link named last was followed to its target
+  bool trailingSeparator = false;  // the path asked for ended in a backslash
+  bool fileAsFolder = false;       // a file was named with a trailing backslash
 };
 
 namespace {
 
 using Node = FakeFileSystem::Node;
+
+// Windows gives up after a few dozen reparse points; a handful is plenty here.
+constexpr int kMaxLinks = 8;
+// What Windows and Wine answer when links go round in circles.
+constexpr WinError kErrorCantResolveFilename = 1921;
+
+bool IsLink(const Node& node) {
+  return !node.linkTarget.empty();
+}
+
+// "C:" + "dir" or "C:\dir" + "file".
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return folder.ends_with('\\') ? folder + name : folder + '\\' + name;
+}
+
+// The text by which protected files are remembered: drive and parts as the path parser
+// reads them, compared without case.
+std::string ProtectionKey(const ParsedPath& parsed) {
+  std::string key(1, parsed.drive);
+  key += ':';
+  for (const std::string& segment : parsed.segments)
+    key += '\\' + segment;
+  return key;
+}
 
 FileAttributes Reported(const Node& node) {
   if (node.directory) return node.attributes | platform::kAttrDirectory;
@@ -232,9 +261,11 @@ void FakeFileSystem::AddDrive(char letter) {
 }
 
 FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* error,
-                                               std::optional<Op> op) const {
+                                               std::optional<Op> op, Last last,
+                                               bool wantPath) const {
   Located located;
   auto finish = [&](WinError result) {
+    located.error = result;
     if (error != nullptr) *error = result;
     return located;
   };
@@ -245,24 +276,81 @@ FakeFileSystem::Located FakeFileSystem::Locate(std::string_view path, WinError* 
   const auto parsed = ParsePath(path, &code);
   if (!parsed) return finish(code);
   if (parsed->hasWildcards) return finish(platform::kErrorInvalidName);
-  const auto drive = drives_.find(parsed->drive);
-  if (drive == drives_.end()) return finish(platform::kErrorPathNotFound);
-  if (parsed->segments.empty()) {
-    located.node = drive->second;
-    return finish(platform::kSuccess);
+  located = Reach(*parsed, last, 0, wantPath);
+  return finish(located.error);
+}
+
+bool FakeFileSystem::FollowsLast(const Node& link, Last last, bool trailingSeparator) const {
+  // Wine sees a Unix symbolic link, which the Unix calls follow.
+  const bool wine = linkBehaviour_ == LinkBehaviour::Wine;
+  switch (last) {
+    case Last::Never:
+      return false;
+    case Last::Target:
+      return true;
+    case Last::Opened:
+      return wine || trailingSeparator || !link.directory;
+    case Last::Link:
+      return wine || trailingSeparator;
   }
-  const std::shared_ptr<Node> node = WalkFolders(*parsed, parsed->segments.size() - 1);
-  if (!node) return finish(platform::kErrorPathNotFound);
-  located.parent = node;
-  located.leaf = parsed->segments.back();
-  const auto it = node->children.find(located.leaf);
-  if (it == node->children.end()) return finish(platform::kErrorFileNotFound);
+  return false;
+}
+
+FakeFileSystem::Located FakeFileSystem::Reach(const ParsedPath& parsed, Last last, int depth,
+                                              bool wantPath) const {
+  Located located;
+  located.trailingSeparator = parsed.trailingSeparator;
+  auto fail = [&located](WinError code) {
+    located.error = code;
+    return located;
+  };
+  const auto drive = drives_.find(parsed.drive);
+  if (drive == drives_.end()) return fail(platform::kErrorPathNotFound);
+  std::shared_ptr<Node> folder = drive->second;
+  std::string folderPath;
+  if (wantPath) folderPath = folder->name + "\\";
+  if (parsed.segments.empty()) {
+    located.node = folder;
+    located.path = std::move(folderPath);
+    return located;
+  }
+  for (std::size_t i = 0; i + 1 < parsed.segments.size(); ++i) {
+    const auto it = folder->children.find(parsed.segments[i]);
+    if (it == folder->children.end()) return fail(platform::kErrorPathNotFound);
+    folder = Enter(it->second, depth, wantPath ? &folderPath : nullptr);
+    if (!folder) return fail(platform::kErrorPathNotFound);
+  }
+  located.parent = folder;
+  located.leaf = parsed.segments.back();
+  const auto it = folder->children.find(located.leaf);
+  if (it == folder->children.end()) return fail(platform::kErrorFileNotFound);
+  const std::shared_ptr<Node>& node = it->second;
+  if (IsLink(*node) && FollowsLast(*node, last, parsed.trailingSeparator)) {
+    if (depth >= kMaxLinks) return fail(kErrorCantResolveFilename);
+    const auto target = ParsePath(node->linkTarget, nullptr);
+    if (!target || target->hasWildcards) return fail(platform::kErrorFileNotFound);
+    Located reached = Reach(*target, Last::Target, depth + 1, wantPath);
+    reached.followed = true;
+    reached.trailingSeparator = parsed.trailingSeparator;
+    // The name asked for exists; what it leads to does not.
+    if (!reached.node && reached.error == platform::kErrorPathNotFound) {
+      reached.error = platform::kErrorFileNotFound;
+    }
+    if (reached.node && parsed.trailingSeparator && !reached.node->directory) {
+      reached.node = nullptr;
+      reached.error = platform::kErrorPathNotFound;
+      reached.fileAsFolder = true;
+    }
+    return reached;
+  }
   // "C:\dir\file\" names a folder that cannot exist.
-  if (parsed->trailingSeparator && !it->second->directory) {
-    return finish(platform::kErrorPathNotFound);
+  if (parsed.trailingSeparator && !node->directory) {
+    located.fileAsFolder = true;
+    return fail(platform::kErrorPathNotFound);
   }
-  located.node = it->second;
-  return finish(platform::kSuccess);
+  located.node = node;
+  if (wantPath) located.path = JoinPath(folderPath, node->name);
+  return located;
 }
 
 std::shared_ptr<Node> FakeFileSystem::PutFolders(const ParsedPath& parsed, std::size_t count) {
@@ -281,14 +369,20 @@ std::shared_ptr<Node> FakeFileSystem::PutFolders(const ParsedPath& parsed, std::
   return node;
 }
 
-std::shared_ptr<Node> FakeFileSystem::Enter(std::shared_ptr<Node> node, int depth) const {
-  if (node->linkTarget.empty()) return node;
-  // Windows gives up after a few dozen reparse points; a handful is plenty here.
-  constexpr int kMaxLinks = 8;
+std::shared_ptr<Node> FakeFileSystem::Enter(std::shared_ptr<Node> node, int depth,
+                                            std::string* path) const {
+  if (!IsLink(*node)) {
+    if (!node->directory) return nullptr;
+    if (path != nullptr) *path = JoinPath(*path, node->name);
+    return node;
+  }
   if (depth >= kMaxLinks) return nullptr;
   const auto target = ParsePath(node->linkTarget, nullptr);
   if (!target || target->hasWildcards) return nullptr;
-  return WalkFolders(*target, target->segments.size(), depth + 1);
+  Located reached = Reach(*target, Last::Target, depth + 1, path != nullptr);
+  if (!reached.node || !reached.node->directory) return nullptr;
+  if (path != nullptr) *path = std::move(reached.path);
+  return reached.node;
 }
 
 std::shared_ptr<Node> FakeFileSystem::WalkFolders(const ParsedPath& parsed, std::size_t count,
@@ -298,23 +392,59 @@ std::shared_ptr<Node> FakeFileSystem::WalkFolders(const ParsedPath& parsed, std:
   std::shared_ptr<Node> node = drive->second;
   for (std::size_t i = 0; i < count && node; ++i) {
     const auto it = node->children.find(parsed.segments[i]);
-    if (it == node->children.end() || !it->second->directory) return nullptr;
+    if (it == node->children.end()) return nullptr;
     node = Enter(it->second, depth);
   }
   return node;
 }
 
+std::optional<FindData> FakeFileSystem::Listed(const Node& node, const std::string& name) const {
+  if (!IsLink(node) || linkBehaviour_ == LinkBehaviour::Windows) return EntryOf(node, name);
+  // Wine lists what a Unix link leads to, and leaves out one that leads nowhere.
+  const auto target = ParsePath(node.linkTarget, nullptr);
+  if (!target || target->hasWildcards) return std::nullopt;
+  const Located reached = Reach(*target, Last::Target, 1, false);
+  if (!reached.node) return std::nullopt;
+  FindData entry = EntryOf(*reached.node, name);
+  if (reached.node->directory) entry.attributes |= platform::kAttrReparsePoint;
+  return entry;
+}
+
+FileAttributes FakeFileSystem::Shown(const Located& located) const {
+  FileAttributes attributes = Reported(*located.node);
+  // Wine marks a link to a folder as a reparse point, unless the path asked for the folder
+  // behind it with a trailing backslash.
+  if (linkBehaviour_ == LinkBehaviour::Wine && located.followed && !located.trailingSeparator &&
+      located.node->directory) {
+    attributes |= platform::kAttrReparsePoint;
+  }
+  return attributes;
+}
+
 void FakeFileSystem::PutDirectoryLink(std::string_view linkPath, std::string_view targetPath) {
+  PutSymbolicLink(linkPath, targetPath, true);
+}
+
+void FakeFileSystem::PutSymbolicLink(std::string_view linkPath, std::string_view targetPath,
+                                     bool directory) {
   const auto parsed = ParsePath(linkPath, nullptr);
-  if (!parsed || parsed->segments.empty() || parsed->hasWildcards) return;
+  if (!parsed || parsed->segments.empty() || parsed->hasWildcards || targetPath.empty()) return;
   const auto folder = PutFolders(*parsed, parsed->segments.size() - 1);
   if (!folder) return;
   const std::string& leaf = parsed->segments.back();
   if (folder->children.contains(leaf)) return;
-  auto link = NewNode(leaf, true);
-  link->attributes = platform::kAttrReparsePoint;
+  auto link = NewNode(leaf, directory);
+  link->attributes = directory ? platform::kAttrReparsePoint
+                               : platform::kAttrReparsePoint | platform::kAttrArchive;
   link->linkTarget = std::string(targetPath);
   folder->children.emplace(leaf, std::move(link));
+}
+
+void FakeFileSystem::PutProtectedFile(std::string_view path) {
+  const auto parsed = ParsePath(path, nullptr);
+  if (!parsed || parsed->hasWildcards) return;
+  const Located located = Reach(*parsed, Last::Never, 0, false);
+  if (located.node && !located.node->directory) protectedFiles_.insert(ProtectionKey(*parsed));
 }
 
 void FakeFileSystem::PutDirectory(std::string_view path) {
@@ -333,18 +463,21 @@ void FakeFileSystem::PutFile(std::string_view path, std::string_view content) {
   if (it == folder->children.end()) {
     it = folder->children.emplace(leaf, NewNode(leaf, false)).first;
   }
-  if (it->second->directory) return;
-  it->second->data = std::string(content);
-  it->second->times.lastWrite = clock_.UtcNow();
+  std::shared_ptr<Node> node = it->second;
+  // Seeding through a file link writes the file it leads to.
+  if (IsLink(*node)) node = Reach(*parsed, Last::Target, 0, false).node;
+  if (!node || node->directory) return;
+  node->data = std::string(content);
+  node->times.lastWrite = clock_.UtcNow();
 }
 
 void FakeFileSystem::PutVersionResource(std::string_view path, std::vector<std::uint8_t> block) {
-  const Located located = Locate(path, nullptr);
+  const Located located = Locate(path, nullptr, std::nullopt, Last::Opened);
   if (located.node && !located.node->directory) located.node->version = std::move(block);
 }
 
 void FakeFileSystem::PutIcons(std::string_view path, int count) {
-  const Located located = Locate(path, nullptr);
+  const Located located = Locate(path, nullptr, std::nullopt, Last::Opened);
   if (located.node && !located.node->directory) located.node->iconCount = count;
 }
 
@@ -377,7 +510,9 @@ std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view
   std::vector<FindData> entries;
   if (!parsed->hasWildcards) {
     const auto it = folder->children.find(wanted);
-    if (it != folder->children.end()) entries.push_back(EntryOf(*it->second, it->second->name));
+    if (it != folder->children.end()) {
+      if (auto entry = Listed(*it->second, it->second->name)) entries.push_back(std::move(*entry));
+    }
   } else {
     if (parsed->segments.size() > 1) {
       for (const char* dots : {".", ".."}) {
@@ -385,7 +520,8 @@ std::unique_ptr<platform::FileSearch> FakeFileSystem::FindFirst(std::string_view
       }
     }
     for (const auto& [name, child] : folder->children) {
-      if (MatchesWildcard(wanted, name)) entries.push_back(EntryOf(*child, name));
+      if (!MatchesWildcard(wanted, name)) continue;
+      if (auto entry = Listed(*child, name)) entries.push_back(std::move(*entry));
     }
   }
   if (entries.empty()) return fail(platform::kErrorFileNotFound);
@@ -434,14 +570,32 @@ std::optional<std::string> FakeFileSystem::ResolvePath(std::string_view path, Wi
   return result;
 }
 
+std::optional<platform::PathIdentity> FakeFileSystem::Identify(std::string_view path,
+                                                               WinError* error) {
+  const Located located = Locate(path, error, Op::Identify, Last::Link, true);
+  if (!located.node) {
+    // CreateFile refuses a file named as a folder as a bad name, where the attribute query
+    // says the path is not there.
+    if (located.fileAsFolder && error != nullptr) *error = platform::kErrorInvalidName;
+    return std::nullopt;
+  }
+  // What the handle reaches: the link itself where the system opens one, else the target.
+  return platform::PathIdentity{located.path, Reported(*located.node)};
+}
+
+bool FakeFileSystem::IsSystemProtectedFile(std::string_view path) {
+  const auto parsed = ParsePath(path, nullptr);
+  return parsed && !parsed->hasWildcards && protectedFiles_.contains(ProtectionKey(*parsed));
+}
+
 FileAttributes FakeFileSystem::GetAttributes(std::string_view path, WinError* error) {
-  const Located located = Locate(path, error, Op::GetAttributes);
-  return located.node ? Reported(*located.node) : platform::kInvalidAttributes;
+  const Located located = Locate(path, error, Op::GetAttributes, Last::Link);
+  return located.node ? Shown(located) : platform::kInvalidAttributes;
 }
 
 WinError FakeFileSystem::SetAttributes(std::string_view path, FileAttributes attributes) {
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code, Op::SetAttributes);
+  const Located located = Locate(path, &code, Op::SetAttributes, Last::Link);
   if (!located.node) return code;
   constexpr FileAttributes kSettable = platform::kAttrReadOnly | platform::kAttrHidden |
                                        platform::kAttrSystem | platform::kAttrArchive;
@@ -453,7 +607,7 @@ WinError FakeFileSystem::SetAttributes(std::string_view path, FileAttributes att
 
 WinError FakeFileSystem::RemoveFile(std::string_view path) {
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code, Op::RemoveFile);
+  const Located located = Locate(path, &code, Op::RemoveFile, Last::Link);
   if (!located.node) return code;
   const Node& node = *located.node;
   if (node.directory || (node.attributes & platform::kAttrReadOnly)) {
@@ -469,7 +623,7 @@ WinError FakeFileSystem::RemoveFile(std::string_view path) {
 
 WinError FakeFileSystem::RemoveDir(std::string_view path) {
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code, Op::RemoveDir);
+  const Located located = Locate(path, &code, Op::RemoveDir, Last::Link);
   if (!located.node) return code;
   const Node& node = *located.node;
   if (!node.directory) return platform::kErrorDirectory;
@@ -481,7 +635,7 @@ WinError FakeFileSystem::RemoveDir(std::string_view path) {
 
 WinError FakeFileSystem::MakeDir(std::string_view path) {
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code, Op::MakeDir);
+  const Located located = Locate(path, &code, Op::MakeDir, Last::Never);
   if (located.node) return platform::kErrorAlreadyExists;
   if (!located.parent) return code;
   located.parent->children.emplace(located.leaf, NewNode(located.leaf, true));
@@ -496,7 +650,7 @@ std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::string_view path, 
     return nullptr;
   };
   WinError code = platform::kSuccess;
-  const Located located = Locate(path, &code, Op::OpenFile);
+  const Located located = Locate(path, &code, Op::OpenFile, Last::Opened);
   if (!located.node && !located.parent) return fail(code);
   const bool read = access != FileAccess::Write;
   const bool write = access != FileAccess::Read;
@@ -528,7 +682,7 @@ std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::string_view path, 
 
 std::optional<std::vector<std::uint8_t>> FakeFileSystem::ReadVersionResource(
     std::string_view path) {
-  const Located located = Locate(path, nullptr, Op::ReadVersionResource);
+  const Located located = Locate(path, nullptr, Op::ReadVersionResource, Last::Opened);
   if (!located.node || located.node->directory) return std::nullopt;
   return located.node->version;
 }
@@ -544,7 +698,7 @@ std::optional<std::string> FakeFileSystem::QueryVersionString(
 }
 
 platform::ExtractedIcons FakeFileSystem::ExtractIcons(std::string_view path, int index) {
-  const Located located = Locate(path, nullptr, Op::ExtractIcons);
+  const Located located = Locate(path, nullptr, Op::ExtractIcons, Last::Opened);
   if (!located.node || located.node->directory) return {};
   const int count = located.node->iconCount;
   // A negative number names the icon's resource id (the fake's icons have the ids 1, 2, ...),

@@ -11,6 +11,7 @@ struct FakeServices::Entry {
   int pendingQueries = -1;  // left of the stop under way; negative: none under way
   bool marked = false;
   int openHandles = 0;
+  platform::ServiceConfig config;
 };
 
 namespace {
@@ -77,6 +78,16 @@ class FakeService final : public platform::Service {
     }
     Report(error, platform::kSuccess);
     return entry_->state;
+  }
+
+  std::optional<platform::ServiceConfig> QueryConfig(WinError* error) override {
+    owner_.calls_.push_back("QueryConfig " + entry_->name);
+    if (const auto fault = owner_.faults_.Find(Op::QueryServiceConfig, entry_->name)) {
+      Report(error, *fault);
+      return std::nullopt;
+    }
+    Report(error, platform::kSuccess);
+    return entry_->config;
   }
 
   WinError Delete() override {
@@ -147,16 +158,28 @@ void FakeServices::Create(std::string_view name, std::uint32_t state, std::strin
   auto entry = std::make_shared<Entry>();
   entry->name = std::string(name);
   entry->state = state;
+  // What CreateService stores for an own-process service started on demand with no account,
+  // group or dependencies given.
+  entry->config.serviceType = 0x10;
+  entry->config.startType = 3;
+  entry->config.errorControl = 1;
+  entry->config.binaryPath = std::string(imagePath);
+  entry->config.account = "LocalSystem";
+  entry->config.displayName = entry->name;
   services_.emplace(entry->name, entry);
   // The values CreateService writes for an own-process service started on demand.
   if (auto key = registry_.CreateKey(platform::Hive::LocalMachine, KeyOf(name))) {
-    key->SetValue("Type", platform::DwordValue(0x10));
-    key->SetValue("Start", platform::DwordValue(3));
-    key->SetValue("ErrorControl", platform::DwordValue(1));
+    key->SetValue("Type", platform::DwordValue(entry->config.serviceType));
+    key->SetValue("Start", platform::DwordValue(entry->config.startType));
+    key->SetValue("ErrorControl", platform::DwordValue(entry->config.errorControl));
     if (!imagePath.empty()) {
       key->SetValue("ImagePath", {platform::kRegExpandSz, std::string(imagePath)});
     }
   }
+}
+
+void FakeServices::SetConfig(std::string_view name, platform::ServiceConfig config) {
+  if (const auto entry = Find(name)) entry->config = std::move(config);
 }
 
 void FakeServices::SetStopDelay(std::string_view name, int pendingQueries) {

@@ -30,10 +30,14 @@ class FakeServices final : public platform::Services {
   FakeServices(const FakeServices&) = delete;
   FakeServices& operator=(const FakeServices&) = delete;
 
-  // Installs a service (own process, demand start) with its key; `imagePath` becomes its
-  // ImagePath value when given. An existing service of that name only takes the new state.
+  // Installs a service (own process, demand start, normal error control, run as LocalSystem,
+  // displayed by its name) with its key; `imagePath` becomes its ImagePath value and its
+  // configuration's binary path when given. An existing service of that name only takes the
+  // new state.
   void Create(std::string_view name, std::uint32_t state = platform::kServiceStopped,
               std::string_view imagePath = {});
+  // What QueryConfig answers from now on (the service's key stays as it is).
+  void SetConfig(std::string_view name, platform::ServiceConfig config);
   // A stop then leaves the service stop-pending for this many status queries before it
   // reports stopped; a negative count never lets it stop (a hung service).
   void SetStopDelay(std::string_view name, int pendingQueries);
@@ -48,7 +52,7 @@ class FakeServices final : public platform::Services {
   // Manager and service handles not yet closed.
   [[nodiscard]] int OpenHandleCount() const noexcept { return openHandles_; }
   // Every call in order: "OpenManager", "OpenService <name as given>", and "Stop <name>",
-  // "QueryState <name>", "Delete <name>" with the name as created.
+  // "QueryState <name>", "QueryConfig <name>", "Delete <name>" with the name as created.
   [[nodiscard]] const std::vector<std::string>& Calls() const noexcept { return calls_; }
 
   [[nodiscard]] std::unique_ptr<platform::ServiceManager> OpenManager(

@@ -20,6 +20,7 @@ class FakeSystem final : public platform::System {
   std::string windowsDirectory = "C:\\windows";
   std::string systemDirectory = "C:\\windows\\system32";
   std::string userName = "root";
+  std::string computerName = "SVTEST";
   std::string executablePath = "C:\\Program Files\\Sorvane\\Sorvane.exe";
   std::map<int, std::string> specialFolders;
   // As an English locale abbreviates them.
@@ -39,6 +40,7 @@ class FakeSystem final : public platform::System {
   [[nodiscard]] std::string SystemDirectory() override { return systemDirectory; }
   [[nodiscard]] std::string SpecialFolder(int csidl) override;
   [[nodiscard]] std::string UserName() override { return userName; }
+  [[nodiscard]] std::string ComputerName() override { return computerName; }
   [[nodiscard]] SystemTime LocalTimeNow() override;
   [[nodiscard]] std::optional<FileTime> FileTimeToLocal(FileTime utc) override;
   [[nodiscard]] std::string ExecutablePath() override { return executablePath; }

@@ -72,6 +72,14 @@ struct LocalMemTraits {
   static void Close(Handle handle) noexcept { ::LocalFree(handle); }
 };
 
+// Memory from the process heap that a system function hands out for the caller to free.
+struct ProcessHeapMemTraits {
+  using Handle = void*;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::HeapFree(::GetProcessHeap(), 0, handle); }
+};
+
 // Icons that ExtractIconEx hands out; an image list keeps its own copy.
 struct IconTraits {
   using Handle = HICON;
@@ -86,6 +94,14 @@ struct ServiceHandleTraits {
   static Handle Null() noexcept { return nullptr; }
   static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
   static void Close(Handle handle) noexcept { ::CloseServiceHandle(handle); }
+};
+
+// A library loaded with LoadLibrary.
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static void Close(Handle handle) noexcept { ::FreeLibrary(handle); }
 };
 
 // A COM interface pointer the owner holds one reference of.
@@ -105,8 +121,10 @@ using CryptProvider = ScopedHandle<CryptProviderTraits>;
 using CryptHash = ScopedHandle<CryptHashTraits>;
 using CoTaskMem = ScopedHandle<CoTaskMemTraits>;
 using LocalMem = ScopedHandle<LocalMemTraits>;
+using ProcessHeapMem = ScopedHandle<ProcessHeapMemTraits>;
 using IconHandle = ScopedHandle<IconTraits>;
 using ServiceHandle = ScopedHandle<ServiceHandleTraits>;
+using Module = ScopedHandle<ModuleTraits>;
 template <class Interface>
 using ComPtr = ScopedHandle<ComTraits<Interface>>;
 

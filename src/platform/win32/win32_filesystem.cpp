@@ -59,6 +59,40 @@ WinError Outcome(BOOL ok) noexcept {
   return ok ? platform::kSuccess : LastError();
 }
 
+// GetFinalPathNameByHandle's answer as the rest of the program writes paths: "\\?\C:\..." is
+// "C:\...", "\\?\UNC\server\share\..." is "\\server\share\...". Anything else (Wine names
+// places outside its drives "\\?\unix\...") stays as the system gave it.
+std::wstring DosFinalPath(std::wstring path) {
+  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
+  constexpr std::wstring_view kLocal = L"\\\\?\\";
+  const std::wstring_view view = path;
+  if (view.starts_with(kUnc)) return L"\\\\" + std::wstring(view.substr(kUnc.size()));
+  if (view.starts_with(kLocal) && view.size() >= kLocal.size() + 2 &&
+      view[kLocal.size() + 1] == L':' &&
+      (view.size() == kLocal.size() + 2 || view[kLocal.size() + 2] == L'\\')) {
+    const wchar_t drive = view[kLocal.size()];
+    if ((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) {
+      return std::wstring(view.substr(kLocal.size()));
+    }
+  }
+  return path;
+}
+
+using SfcIsFileProtectedFunction = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+
+// SfcIsFileProtected, looked up once per process; null where the system has none. The library
+// stays loaded for as long as the program runs.
+SfcIsFileProtectedFunction SfcIsFileProtectedEntry() {
+  static const Module library(::LoadLibraryW(L"sfc.dll"));
+  static const SfcIsFileProtectedFunction entry = [] {
+    if (!library) return SfcIsFileProtectedFunction{nullptr};
+    const FARPROC found = ::GetProcAddress(library.Get(), "SfcIsFileProtected");
+    // Through the generic function type, which is how GCC lets a looked-up entry change type.
+    return reinterpret_cast<SfcIsFileProtectedFunction>(reinterpret_cast<void (*)()>(found));
+  }();
+  return entry;
+}
+
 class Win32FileSearch final : public platform::FileSearch {
  public:
   Win32FileSearch(FindHandle handle, const WIN32_FIND_DATAW& first)
@@ -190,6 +224,39 @@ std::optional<std::string> Win32FileSystem::ResolvePath(std::string_view path, W
   }
   if (error != nullptr) *error = platform::kSuccess;
   return Narrow(full);
+}
+
+std::optional<platform::PathIdentity> Win32FileSystem::Identify(std::string_view path,
+                                                                WinError* error) {
+  auto fail = [error](WinError code) -> std::optional<platform::PathIdentity> {
+    Report(error, code);
+    return std::nullopt;
+  };
+  if (HoldsNul(path)) return fail(platform::kErrorInvalidName);
+  // Attributes only, sharing everything, so that opening disturbs no other user of the file;
+  // folders need backup semantics; a link named last is opened as itself where the system
+  // allows it.
+  const FileHandle handle(
+      ::CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) return fail(LastError());
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(handle.Get(), &information)) return fail(LastError());
+  std::wstring finalPath = GrowingBuffer([&handle](wchar_t* buffer, std::size_t size) {
+    return ::GetFinalPathNameByHandleW(handle.Get(), buffer, static_cast<DWORD>(size),
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  });
+  if (finalPath.empty()) return fail(LastError());
+  Report(error, platform::kSuccess);
+  return platform::PathIdentity{Narrow(DosFinalPath(std::move(finalPath))),
+                                information.dwFileAttributes};
+}
+
+bool Win32FileSystem::IsSystemProtectedFile(std::string_view path) {
+  if (HoldsNul(path)) return false;
+  const SfcIsFileProtectedFunction isProtected = SfcIsFileProtectedEntry();
+  return isProtected != nullptr && isProtected(nullptr, Widen(path).c_str()) != FALSE;
 }
 
 FileAttributes Win32FileSystem::GetAttributes(std::string_view path, WinError* error) {

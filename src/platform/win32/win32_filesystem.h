@@ -24,6 +24,9 @@ class Win32FileSystem final : public platform::FileSystem {
       std::string_view pattern, platform::WinError* error = nullptr) override;
   [[nodiscard]] std::optional<std::string> ResolvePath(
       std::string_view path, platform::WinError* error = nullptr) override;
+  [[nodiscard]] std::optional<platform::PathIdentity> Identify(
+      std::string_view path, platform::WinError* error = nullptr) override;
+  [[nodiscard]] bool IsSystemProtectedFile(std::string_view path) override;
   [[nodiscard]] platform::FileAttributes GetAttributes(
       std::string_view path, platform::WinError* error = nullptr) override;
   platform::WinError SetAttributes(std::string_view path,

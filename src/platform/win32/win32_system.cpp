@@ -59,6 +59,20 @@ std::string Win32System::UserName() {
   return Narrow(name);
 }
 
+std::string Win32System::ComputerName() {
+  std::wstring name(MAX_COMPUTERNAME_LENGTH + 1, L'\0');
+  DWORD size = static_cast<DWORD>(name.size());
+  if (!::GetComputerNameW(name.data(), &size)) {
+    // The size then counts the terminator.
+    if (::GetLastError() != ERROR_BUFFER_OVERFLOW || size <= name.size()) return {};
+    name.resize(size);
+    if (!::GetComputerNameW(name.data(), &size)) return {};
+  }
+  // On success the size leaves the terminator out.
+  name.resize(size);
+  return Narrow(name);
+}
+
 SystemTime Win32System::LocalTimeNow() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);

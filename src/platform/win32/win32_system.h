@@ -11,6 +11,7 @@ class Win32System final : public platform::System {
   [[nodiscard]] std::string SystemDirectory() override;
   [[nodiscard]] std::string SpecialFolder(int csidl) override;
   [[nodiscard]] std::string UserName() override;
+  [[nodiscard]] std::string ComputerName() override;
   [[nodiscard]] SystemTime LocalTimeNow() override;
   [[nodiscard]] std::optional<FileTime> FileTimeToLocal(FileTime utc) override;
   [[nodiscard]] std::string ExecutablePath() override;
