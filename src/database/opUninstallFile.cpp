@@ -284,6 +284,18 @@ std::int32_t TUFileOp::GetSoftNameList(StringList& list, std::uint16_t category)
   return static_cast<std::int32_t>(list.size());
 }
 
+std::int32_t TUFileOp::GetSoftIdList(StringList& ids, std::uint16_t category) {
+  ids.clear();
+  const auto header = ReadDataHeader();
+  if (!header) return 0;
+  ForEachIndexEntry(header->count, [&](const IndexEntry& entry) {
+    std::string id = Trim(entry.id);
+    if (category == 0 || GetSoftCategory(id) == category) ids.push_back(std::move(id));
+    return true;
+  });
+  return static_cast<std::int32_t>(ids.size());
+}
+
 std::uint16_t TUFileOp::GetSoftCount(std::uint16_t category) {
   const auto header = ReadDataHeader();
   if (!header) return 0;
@@ -346,8 +358,13 @@ std::string TUFileOp::GetSoftName(std::string_view id) {
 
 std::int32_t TUFileOp::GetSoftItems(std::string_view displayName, std::uint16_t kindFilter,
                                     std::int32_t existingOnly, StringList& list) {
+  return GetSoftItemsById(FindSoftId(Trim(displayName)), kindFilter, existingOnly, list);
+}
+
+std::int32_t TUFileOp::GetSoftItemsById(std::string_view softwareId, std::uint16_t kindFilter,
+                                        std::int32_t existingOnly, StringList& list) {
   list.clear();
-  const std::string id = Trim(FindSoftId(Trim(displayName)));
+  const std::string id = Trim(softwareId);
   if (id.empty()) return kNoSoftwareId;
   if (kindFilter >= 5) return kBadKindFilter;
   const auto header = ReadDataHeader();
@@ -393,10 +410,15 @@ std::int32_t TUFileOp::GetSoftItems(std::string_view displayName, std::uint16_t 
 
 std::int32_t TUFileOp::GetSoftInfo(std::string_view displayName, StringList& info, StringList& keys,
                                    StringList& valueNames) {
+  return GetSoftInfoById(FindSoftId(Trim(displayName)), info, keys, valueNames);
+}
+
+std::int32_t TUFileOp::GetSoftInfoById(std::string_view softwareId, StringList& info,
+                                       StringList& keys, StringList& valueNames) {
   info.clear();
   keys.clear();
   valueNames.clear();
-  const std::string id = Trim(FindSoftId(Trim(displayName)));
+  const std::string id = Trim(softwareId);
   if (id.empty()) return kNoSoftwareId;
 
   std::optional<SoftRecord> found;

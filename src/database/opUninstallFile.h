@@ -63,6 +63,8 @@ class TUFileOp {
 
   // Queries.
   std::int32_t GetSoftNameList(StringList& list, std::uint16_t category);
+  // The software IDs (trimmed) in the order of the name list: ID i belongs to name i.
+  std::int32_t GetSoftIdList(StringList& ids, std::uint16_t category);
   [[nodiscard]] std::uint16_t GetSoftCount(std::uint16_t category);
   [[nodiscard]] std::int32_t GetSoftCategory(std::string_view id);
   [[nodiscard]] std::string GetCategoryText(std::string_view displayName);
@@ -72,6 +74,12 @@ class TUFileOp {
                             std::int32_t existingOnly, StringList& list);
   std::int32_t GetSoftInfo(std::string_view displayName, StringList& info, StringList& keys,
                            StringList& valueNames);
+  // The same for the record of one software ID, the identity a scan gives each row: a name
+  // may begin with another record's name, an ID names one record.
+  std::int32_t GetSoftItemsById(std::string_view softwareId, std::uint16_t kindFilter,
+                                std::int32_t existingOnly, StringList& list);
+  std::int32_t GetSoftInfoById(std::string_view softwareId, StringList& info, StringList& keys,
+                               StringList& valueNames);
 
   // Path macros and existence.
   [[nodiscard]] std::string ExpandPath(std::string_view stored, std::uint16_t kind);

@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "policy/removal_policy.h"
 
 namespace sv::registry {
 
@@ -187,15 +188,6 @@ std::optional<int> ParseInteger(std::string_view text) {
   return number;
 }
 
-// A folder that names more than a drive root, lower-cased and without trailing backslashes,
-// for comparisons at a path boundary; empty for a drive root or a relative text, which would
-// match everything on the drive.
-std::string BoundaryFolder(std::string_view folder) {
-  if (!IsFullyQualifiedPath(folder)) return {};
-  std::string trimmed = LowerAscii(WithoutTrailingBackslashes(folder));
-  if (trimmed.find('\\') == std::string::npos) return {};
-  return trimmed;
-}
 
 // Whether `text` names `location` or something inside it: an occurrence (exact, letter case
 // counts) that ends the text or is followed by a backslash, a quote or a list separator.
@@ -211,6 +203,13 @@ bool ContainsAtPathBoundary(std::string_view text, std::string_view location) {
     if (next == '\\' || next == '"' || next == ';' || next == ',') return true;
   }
   return false;
+}
+
+// A server path as the system reads it, quotes dropped: the text with "." and ".." applied
+// and trailing dots dropped, so that a path climbing out of a folder is not taken as lying in
+// it.
+std::string FoldedCommandText(std::string_view text) {
+  return policy::FoldedPathText(ReplaceAll(TrimView(text), "\"", ""));
 }
 
 constexpr std::array<std::string_view, 12> kEnglishMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -443,6 +442,15 @@ int TURegistryOp::ReadProgramSummary(std::string_view fullKeyPath, IconList& sma
   return static_cast<int>(summary.size());
 }
 
+bool TURegistryOp::IsListedEntry(std::string_view fullKeyPath) {
+  auto key = platform_.registry.OpenKey(RootKeyOfPath(fullKeyPath), KeyPathOf(fullKeyPath),
+                                        KeyAccess::Read);
+  if (!key) return false;
+  auto displayName = key->QueryValue("DisplayName");
+  if (!displayName || !key->QueryValue("UninstallString")) return false;
+  return TextIfText(std::move(displayName)).has_value();
+}
+
 int TURegistryOp::AddIconFromFile(IconList& smallIcons, IconList& bigIcons, int index,
                                   std::string_view file) {
   // The lists keep copies; ours are released when `extracted` goes out of scope.
@@ -512,32 +520,20 @@ std::string TURegistryOp::GetWindowsDir() {
 }
 
 std::vector<std::string> TURegistryOp::OwnFolders(const StringList& folders) {
-  // Folders every program shares: a program's folder list may name one (a location value that
-  // points at a DLL in System32, an install folder cut back to Program Files), and everything
-  // registered inside it would then count as the program's.
-  auto& system = platform_.system;
-  std::vector<std::string> shared;
-  for (const std::string& folder : {system.WindowsDirectory(), system.SystemDirectory(),
-                                    system.SpecialFolder(platform::csidl::kProgramFiles),
-                                    system.SpecialFolder(platform::csidl::kProgramFilesX86),
-                                    system.SpecialFolder(platform::csidl::kProgramFilesCommon),
-                                    system.SpecialFolder(platform::csidl::kProgramFilesCommonX86),
-                                    system.SpecialFolder(platform::csidl::kProfile),
-                                    system.SpecialFolder(platform::csidl::kAppData),
-                                    system.SpecialFolder(platform::csidl::kLocalAppData),
-                                    system.SpecialFolder(platform::csidl::kCommonAppData)}) {
-    std::string boundary = BoundaryFolder(folder);
-    if (!boundary.empty()) shared.push_back(std::move(boundary));
+  // A program's folder list may name a folder every program shares (a location value that
+  // points at a DLL in System32, an install folder cut back to Program Files); everything
+  // registered inside it would then count as the program's. The removal policy says which
+  // folders a program can own, resolved as the system reads them.
+  return Policy().OwnFolders(folders);
+}
+
+policy::RemovalPolicy& TURegistryOp::Policy() {
+  if (policy_ != nullptr) return *policy_;
+  if (!ownPolicy_) {
+    ownPolicy_ = std::make_unique<policy::RemovalPolicy>(platform_);
+    ownPolicy_->SetSearchMode(mode_);
   }
-  std::vector<std::string> own;
-  for (const std::string& folder : folders) {
-    std::string boundary = BoundaryFolder(folder);
-    if (boundary.empty() || std::find(shared.begin(), shared.end(), boundary) != shared.end()) {
-      continue;
-    }
-    own.push_back(std::move(boundary));
-  }
-  return own;
+  return *ownPolicy_;
 }
 
 std::string TURegistryOp::FindUninstallKey(std::string_view displayName) {
@@ -567,22 +563,8 @@ std::string TURegistryOp::FindUninstallKey(std::string_view displayName) {
 }
 
 TUNINSTALL_DES TURegistryOp::ReadUninstallEntry(std::string_view displayName, std::int32_t tag) {
-  const std::string fullPath = FindUninstallKey(displayName);
-  if (fullPath.empty()) return {};
-  auto key =
-      platform_.registry.OpenKey(RootKeyOfPath(fullPath), KeyPathOf(fullPath), KeyAccess::Read);
-  if (!key) return {};
-  TUNINSTALL_DES entry;
-  entry.InstallDate = FormatInstallDate(Trim(TextOrEmpty(*key, "InstallDate")));
-  entry.DisplayVersion = Trim(TextOrEmpty(*key, "DisplayVersion"));
-  entry.InstallLocation = Trim(TextOrEmpty(*key, "InstallLocation"));
-  entry.HelpLink = Trim(TextOrEmpty(*key, "HelpLink"));
-  entry.Publisher = Trim(TextOrEmpty(*key, "Publisher"));
-  entry.URLInfoAbout = Trim(TextOrEmpty(*key, "URLInfoAbout"));
-  entry.URLUpdateInfo = Trim(TextOrEmpty(*key, "URLUpdateInfo"));
-  entry.UninstallString = Trim(TextOrEmpty(*key, "UninstallString"));
-  // The sub-key's own name, whichever Uninstall key (and view) it lies in.
-  entry.KeyName = LastPathPart(fullPath);
+  TUNINSTALL_DES entry = ReadUninstallEntryAt(FindUninstallKey(displayName));
+  if (entry.KeyName.empty()) return {};
   entry.DisplayName = std::string(displayName);
   entry.Tag = tag;
   return entry;
@@ -590,12 +572,54 @@ TUNINSTALL_DES TURegistryOp::ReadUninstallEntry(std::string_view displayName, st
 
 // --- Windows Installer registration ---
 
+bool TURegistryOp::IsInstalledProduct(std::string_view packedCode) {
+  if (!installedProducts_) {
+    installedProducts_.emplace();
+    for (const UninstallPass& pass : UninstallPasses()) {
+      auto root = platform_.registry.OpenKey(pass.hive, pass.keyPath, KeyAccess::Read);
+      if (!root) continue;
+      for (const std::string& name : SubKeyNames(*root)) {
+        const std::string packed = policy::PackedProductCode(policy::ProductCodeOfEntry(name, {}));
+        if (!packed.empty()) installedProducts_->insert(packed);
+      }
+    }
+  }
+  return installedProducts_->contains(UpperAscii(packedCode));
+}
+
+bool TURegistryOp::ProductNameMatches(std::string_view foldedProductName, std::string_view wanted,
+                                      std::string_view packedCode) {
+  // The name at a word's end ("Acme" is not "Acmeware"), and not so short that it begins half
+  // the products; a product that is installed is that program's, not a leftover's.
+  if (wanted.size() < 4 || !foldedProductName.starts_with(wanted)) return false;
+  if (foldedProductName.size() > wanted.size()) {
+    const char next = foldedProductName[wanted.size()];
+    const bool letterOrDigit = (next >= 'a' && next <= 'z') || (next >= '0' && next <= '9') ||
+                               static_cast<unsigned char>(next) >= 0x80;
+    const char last = wanted.back();
+    const bool wantedEndsInWord = (last >= 'a' && last <= 'z') || (last >= '0' && last <= '9') ||
+                                  static_cast<unsigned char>(last) >= 0x80;
+    if (letterOrDigit && wantedEndsInWord) return false;
+  }
+  return !IsInstalledProduct(packedCode);
+}
+
+void TURegistryOp::FindInstallerProductsByCode(std::string_view packedCode, StringList& keys) {
+  keys.clear();
+  if (!IsSingleKeyName(packedCode)) return;
+  for (std::size_t pass = 0; pass < kProductLocations.size(); ++pass) {
+    const Location& location = kProductLocations[pass];
+    const std::string path = Join(location.keyPath, packedCode);
+    if (KeyExists(location.hive, path)) keys.push_back(FullKeyPath(location.hive, path));
+  }
+}
+
 void TURegistryOp::FindInstallerProducts(std::string_view softwareName, StringList& keys,
                                          std::string& productCode) {
   keys.clear();
   productCode.clear();
   if (softwareName.empty()) return;
-  const std::string wanted = LowerAscii(softwareName);
+  const std::string wanted = LowerAscii(Trim(softwareName));
   for (std::size_t pass = 0; pass < kProductLocations.size(); ++pass) {
     const Location& location = kProductLocations[pass];
     auto root = platform_.registry.OpenKey(location.hive, location.keyPath, KeyAccess::Read);
@@ -609,7 +633,7 @@ void TURegistryOp::FindInstallerProducts(std::string_view softwareName, StringLi
       // A missing key reads as an empty name, which begins no wanted name.
       const auto name =
           ReadKeyText(location.hive, productKey, properties ? "DisplayName" : "ProductName");
-      if (!name || !LowerAscii(Trim(*name)).starts_with(wanted)) continue;
+      if (!name || !ProductNameMatches(LowerAscii(Trim(*name)), wanted, *code)) continue;
       keys.push_back(FullKeyPath(location.hive, Join(location.keyPath, *code)));
       productCode = *code;
       for (std::size_t later = pass + 1; later < kProductLocations.size(); ++later) {
@@ -652,10 +676,11 @@ void TURegistryOp::FindInstallerProducts(const InstallerProductList& products,
   keys.clear();
   productCode.clear();
   if (softwareName.empty()) return;
-  const std::string wanted = LowerAscii(softwareName);
+  const std::string wanted = LowerAscii(Trim(softwareName));
   for (std::size_t pass = 0; pass < products.locations.size(); ++pass) {
     for (const InstallerProductList::Product& product : products.locations[pass]) {
-      if (!product.foldedName || !product.foldedName->starts_with(wanted)) continue;
+      if (!product.foldedName || !ProductNameMatches(*product.foldedName, wanted, product.code))
+        continue;
       const Location& location = kProductLocations[pass];
       keys.push_back(FullKeyPath(location.hive, Join(location.keyPath, product.code)));
       productCode = product.code;
@@ -727,6 +752,8 @@ int TURegistryOp::FindComClasses(const StringList& folders, StringList& typeLibr
   for (std::string& folder : OwnFolders(folders))
     needles.push_back(folder + "\\");
   if (needles.empty()) return 0;
+  // The path is compared as the system reads it: "..\" and trailing dots in a server path must
+  // not lead into, or out of, the program's folders.
 
   for (std::size_t pass = 0; pass < kClassLocations.size(); ++pass) {
     const Location& location = kClassLocations[pass];
@@ -741,7 +768,7 @@ int TURegistryOp::FindComClasses(const StringList& folders, StringList& typeLibr
         // A class without this server reads as an empty path.
         const auto text = ReadKeyText(location.hive, classPath + std::string(serverKey), "");
         if (!text) continue;
-        const std::string serverPath = LowerAscii(Trim(*text));
+        const std::string serverPath = FoldedCommandText(*text);
         if (serverPath.empty()) continue;
         const bool inFolder =
             std::any_of(needles.begin(), needles.end(), [&](const std::string& needle) {
@@ -846,7 +873,30 @@ bool TURegistryOp::DeleteRegistryValue(std::string_view fullKeyPath, std::string
 }
 
 int TURegistryOp::FindProgramTraces(std::string_view displayName, StringList& traces) {
-  const TUNINSTALL_DES entry = ReadUninstallEntry(displayName, 0);
+  return FindProgramTracesOfEntry(FindUninstallKey(displayName), traces);
+}
+
+TUNINSTALL_DES TURegistryOp::ReadUninstallEntryAt(std::string_view fullKeyPath) {
+  if (fullKeyPath.empty()) return {};
+  auto key = platform_.registry.OpenKey(RootKeyOfPath(fullKeyPath), KeyPathOf(fullKeyPath),
+                                        KeyAccess::Read);
+  if (!key) return {};
+  TUNINSTALL_DES entry;
+  entry.InstallDate = FormatInstallDate(Trim(TextOrEmpty(*key, "InstallDate")));
+  entry.DisplayVersion = Trim(TextOrEmpty(*key, "DisplayVersion"));
+  entry.InstallLocation = Trim(TextOrEmpty(*key, "InstallLocation"));
+  entry.HelpLink = Trim(TextOrEmpty(*key, "HelpLink"));
+  entry.Publisher = Trim(TextOrEmpty(*key, "Publisher"));
+  entry.URLInfoAbout = Trim(TextOrEmpty(*key, "URLInfoAbout"));
+  entry.URLUpdateInfo = Trim(TextOrEmpty(*key, "URLUpdateInfo"));
+  entry.UninstallString = Trim(TextOrEmpty(*key, "UninstallString"));
+  entry.KeyName = LastPathPart(fullKeyPath);
+  entry.DisplayName = Trim(TextOrEmpty(*key, "DisplayName"));
+  return entry;
+}
+
+int TURegistryOp::FindProgramTracesOfEntry(std::string_view entryKey, StringList& traces) {
+  const TUNINSTALL_DES entry = ReadUninstallEntryAt(entryKey);
   const std::string& keyName = entry.KeyName;
   const std::string& name = entry.DisplayName;
   const std::string& location = entry.InstallLocation;
@@ -996,11 +1046,11 @@ int TURegistryOp::FindFolderListEntries(const StringList& folders,
   auto key = platform_.registry.OpenKey(list.hive, list.keyPath, KeyAccess::Read);
   if (!key) return 0;
   for (const std::string& name : ValueNames(*key)) {
-    // The entry is the folder itself or lies below it.
+    // The entry is the folder itself or lies below it, read as the system reads the path.
+    const std::string folded = policy::FoldedPathText(name);
     const bool belongs =
         std::any_of(boundaries.begin(), boundaries.end(), [&](const std::string& folder) {
-          return SameTextAscii(WithoutTrailingBackslashes(name), folder) ||
-                 StartsWithTextAscii(name, folder + "\\");
+          return policy::IsSameOrBelow(folded, folder);
         });
     if (belongs) entries.push_back({FullKeyPath(list.hive, list.keyPath), name});
   }

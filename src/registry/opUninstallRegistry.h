@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,6 +21,7 @@
 
 #include "common/search_mode.h"
 #include "platform/platform.h"
+#include "policy/removal_policy.h"
 #include "registry/icon_list.h"
 
 namespace sv::registry {
@@ -107,6 +109,9 @@ class TURegistryOp {
   // are extracted once, and the entry keys ListInstalledPrograms opens stay open for
   // ReadProgramSummary. Both are kept until this object goes.
   void SetReadOnlyRun() noexcept { readOnlyRun_ = true; }
+  // The removal policy that says which folders a program can own (the run's, so that what it
+  // learnt of the machine is shared); without one the object makes its own.
+  void UsePolicy(policy::RemovalPolicy* policy) noexcept { policy_ = policy; }
 
   // --- Installed-software inventory ---
 
@@ -118,6 +123,9 @@ class TURegistryOp {
   // "DisplayName" or "UninstallString".
   int ReadProgramSummary(std::string_view fullKeyPath, IconList& smallIcons, StringList& summary,
                          IconList& bigIcons);
+  // Whether the entry qualifies for the scan's lists, as ReadProgramSummary judges it (a text
+  // "DisplayName" and an "UninstallString"), without reading its icon.
+  [[nodiscard]] bool IsListedEntry(std::string_view fullKeyPath);
   // Appends icon `index` of the file to both lists; its position in the big list, or -1.
   int AddIconFromFile(IconList& smallIcons, IconList& bigIcons, int index, std::string_view file);
   [[nodiscard]] std::string FindInstallerIconFile(std::string_view folder);
@@ -128,11 +136,17 @@ class TURegistryOp {
   // The full key path of the entry with this display name (letter case counts), or empty.
   [[nodiscard]] std::string FindUninstallKey(std::string_view displayName);
   [[nodiscard]] TUNINSTALL_DES ReadUninstallEntry(std::string_view displayName, std::int32_t tag);
+  // The entry at this full key path (KeyName its last part, DisplayName as stored, trimmed).
+  [[nodiscard]] TUNINSTALL_DES ReadUninstallEntryAt(std::string_view fullKeyPath);
 
   // --- Windows Installer registration ---
 
+  // The products whose name begins with the software's name at a word's end, for a leftover
+  // of removed software: an installed product is some installed program's and never matches.
   void FindInstallerProducts(std::string_view softwareName, StringList& keys,
                              std::string& productCode);
+  // The product keys of the product with this packed code, in every location that has one.
+  void FindInstallerProductsByCode(std::string_view packedCode, StringList& keys);
   // The product names of every location in one walk, for a run that looks up many names.
   [[nodiscard]] InstallerProductList ReadInstallerProducts();
   // FindInstallerProducts answered from that list (the registry is asked only about the
@@ -158,6 +172,8 @@ class TURegistryOp {
   bool DeleteRegistryValue(std::string_view fullKeyPath, std::string_view valueName);
   // "2" or "3" followed by a full key path, for each trace of the installed program.
   int FindProgramTraces(std::string_view displayName, StringList& traces);
+  // The same for the Uninstall entry at this full key path.
+  int FindProgramTracesOfEntry(std::string_view entryKey, StringList& traces);
   bool DeleteUninstallEntry(std::string_view displayName);
   bool DeleteServiceKeys(std::string_view serviceName);
   // The service's keys in the three control sets that exist, as full key paths.
@@ -193,6 +209,11 @@ class TURegistryOp {
   // The folders of the list that are a program's own: full paths, lower-cased, without trailing
   // backslashes; drive roots and the folders every program shares are left out.
   [[nodiscard]] std::vector<std::string> OwnFolders(const StringList& folders);
+  [[nodiscard]] policy::RemovalPolicy& Policy();
+  // Whether an Uninstall entry is named by this packed product code.
+  [[nodiscard]] bool IsInstalledProduct(std::string_view packedCode);
+  [[nodiscard]] bool ProductNameMatches(std::string_view foldedProductName, std::string_view wanted,
+                                        std::string_view packedCode);
 
   platform::Platform platform_;
   SearchMode mode_ = SearchMode::Indexed;
@@ -202,6 +223,9 @@ class TURegistryOp {
   std::map<int, platform::ExtractedIcons> ownIcons_;
   // Entry keys by full path, open until their summary is read.
   std::unordered_map<std::string, std::unique_ptr<platform::RegistryKey>> entryKeys_;
+  policy::RemovalPolicy* policy_ = nullptr;
+  std::unique_ptr<policy::RemovalPolicy> ownPolicy_;
+  std::optional<std::set<std::string>> installedProducts_;
 };
 
 }  // namespace sv::registry
