@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/system.h"
+#include "policy/removal_policy.h"
 
 namespace sv::bench {
 
@@ -178,7 +179,8 @@ SyntheticMachine SyntheticPlan::Seed(platform::Platform& platform) const {
         break;
       case State::Installed: {
         const bool withProduct = (i / 5) % 2 == 0;
-        const std::string productCode = PackedCode('P', i);
+        // The Installer names its keys by the packed form of the code the entry gives.
+        const std::string productCode = policy::PackedProductCode(Guid('P', i));
         const std::string entryKey =
             std::string(kUninstall) + "\\" + ((i / 5) % 3 == 0 ? Guid('U', i) : name);
         write.Key(

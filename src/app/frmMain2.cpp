@@ -970,11 +970,25 @@ engine::ListRow TfrmMain::ReadRow(ListView list, int index) const {
   item.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED;
   ListView_GetItem(control, &item);
   row.imageIndex = item.iImage;
-  row.checked = item.lParam != 0;
+  row.checked = (item.lParam & 1) != 0;
+  const auto program = static_cast<std::size_t>(item.lParam >> 1);
+  if (program > 0 && program <= programs_.size()) row.program = programs_[program - 1];
   row.selected = (item.state & LVIS_SELECTED) != 0;
   const int state = static_cast<int>((item.state & LVIS_STATEIMAGEMASK) >> 12);
   row.stateIndex = state > 0 ? state - 1 : 0;
   return row;
+}
+
+LPARAM TfrmMain::RowData(const engine::ProgramRef& program, bool checked) {
+  std::size_t slot = 0;
+  if (program != engine::ProgramRef{}) {
+    const auto known = std::find(programs_.begin(), programs_.end(), program);
+    if (known == programs_.end()) programs_.push_back(program);
+    slot = static_cast<std::size_t>(std::find(programs_.begin(), programs_.end(), program) -
+                                    programs_.begin()) +
+           1;
+  }
+  return static_cast<LPARAM>(slot << 1) | (checked ? 1 : 0);
 }
 
 void TfrmMain::SetRowState(ListView list, int index, int stateIndex, bool checked) {
@@ -982,7 +996,9 @@ void TfrmMain::SetRowState(ListView list, int index, int stateIndex, bool checke
   LVITEMW item{};
   item.mask = LVIF_PARAM;
   item.iItem = index;
-  item.lParam = checked ? 1 : 0;
+  ListView_GetItem(control, &item);
+  item.mask = LVIF_PARAM;
+  item.lParam = (item.lParam & ~static_cast<LPARAM>(1)) | (checked ? 1 : 0);
   ListView_SetItem(control, &item);
   if (list == ListView::lstvNList || list == ListView::lstvRList) {
     // The residue list always shows the tick itself.
@@ -996,10 +1012,11 @@ void TfrmMain::WriteRow(ListView list, int index, const engine::ListRow& row) {
   const HWND control = ListOf(list);
   std::wstring caption = W(row.caption);
   LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   item.iItem = index;
   item.pszText = caption.data();
   item.iImage = row.imageIndex;
+  item.lParam = RowData(row.program, row.checked);
   ListView_SetItem(control, &item);
   for (std::size_t i = 0; i < row.subItems.size(); ++i) {
     std::wstring text = W(row.subItems[i]);
@@ -1217,6 +1234,16 @@ void TfrmMain::lstvNListColumnClick(ListView list, int column) {
     ::SendMessageW(control, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(control, nullptr, TRUE);
   });
+}
+
+void TfrmMain::SetDetailProgram(const engine::ProgramRef& program) {
+  OnWindowThread([&] { detailProgram_ = program; });
+}
+
+engine::ProgramRef TfrmMain::DetailProgram() {
+  engine::ProgramRef program;
+  OnWindowThread([&] { program = detailProgram_; });
+  return program;
 }
 
 int TfrmMain::ShowMessageBox(std::string_view text, std::string_view caption, unsigned style) {
@@ -1673,6 +1700,7 @@ void TfrmMain::RowDoubleClick(ListView list) {
     const std::string_view kind =
         list == ListView::lstvRList ? engine::kKindResidual : engine::kKindInstallation;
     ::SetWindowTextW(Ctl(ids::labUS1Type), W(kind).c_str());
+    detailProgram_ = row.program;
     StartRun(engine::kModeDetails);
   } else {
     ::SetWindowTextW(Ctl(ids::edtSoftName), W(name).c_str());

@@ -67,6 +67,8 @@ class TfrmMain final : public engine::WindowControls {
   void SetVisible(engine::Control control, bool visible) override;
   bool IsChecked(engine::CheckBox box) override;
   void SetChecked(engine::CheckBox box, bool checked) override;
+  void SetDetailProgram(const engine::ProgramRef& program) override;
+  engine::ProgramRef DetailProgram() override;
   void ShowPage(engine::Page page) override;
   void lstvNListColumnClick(engine::ListView list, int column) override;
   int ShowMessageBox(std::string_view text, std::string_view caption, unsigned style) override;
@@ -155,6 +157,9 @@ class TfrmMain final : public engine::WindowControls {
   engine::ListRow ReadRow(engine::ListView list, int index) const;
   void WriteRow(engine::ListView list, int index, const engine::ListRow& row);
   void SetRowState(engine::ListView list, int index, int stateIndex, bool checked);
+  // A row's item data: the tick in bit 0, above it the number of the row's program in
+  // programs_ (0 for none), so a row keeps its record through sorts and deletions.
+  [[nodiscard]] LPARAM RowData(const engine::ProgramRef& program, bool checked);
 
   HINSTANCE instance_;
   platform::Platform platform_;
@@ -177,6 +182,9 @@ class TfrmMain final : public engine::WindowControls {
   POINT dragOrigin_{};
   HWND titleBarR_ = nullptr;
   HWND titleBarN_ = nullptr;
+  // The records the result rows stand for (see RowData), and the one the detail page shows.
+  std::vector<engine::ProgramRef> programs_;
+  engine::ProgramRef detailProgram_;
 };
 
 }  // namespace sv::app

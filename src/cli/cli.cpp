@@ -29,15 +29,17 @@ constexpr std::array kCommands{
             "      the installed programs (supported or unsupported) and the residues",
             RunScan},
     Command{"detail",
-            "detail NAME [--json] [--db DIR]\n"
-            "      the files and registry items a removal of NAME would touch",
+            "detail NAME [--all] [--json] [--db DIR]\n"
+            "      the files and registry items a removal of NAME would touch; --all adds the\n"
+            "      whole removal plan: every item with what found it and the policy's decision",
             RunDetail},
     Command{
         "remove",
         "remove NAME... [--residual] [--dry-run] [--json] [--db DIR]\n"
         "      removes the programs as the Clean command does; NAME as scan lists it (an\n"
         "      installed program's own name, or with --residual a residue's);\n"
-        "      --dry-run lists every deletion the gate allows and every refusal, deleting nothing",
+        "      --dry-run lists the whole plan (every deletion, every file a folder takes, every\n"
+        "      refusal with its reason) and deletes nothing; exit code 1 when anything failed",
         RunRemove},
 };
 

@@ -6,7 +6,9 @@
 #include "cli/commands.h"
 #include "common/text.h"
 #include "database/opUninstallFile.h"
+#include "engine/deletion_gate.h"
 #include "engine/memory_window.h"
+#include "engine/removal_plan.h"
 #include "engine/threadUninstall.h"
 #include "registry/icon_list.h"
 
@@ -110,16 +112,90 @@ bool AllNamesKnown(Context& context, const DatabasePaths& paths, std::string_vie
   return known;
 }
 
+namespace {
+
+json PlanJson(const engine::RemovalPlan& plan) {
+  json items = json::array();
+  for (const engine::PlanItem& item : plan.items) {
+    json entry = {{"action", std::string(engine::GateActionName(item.action))},
+                  {"target", item.target},
+                  {"evidence", item.evidence},
+                  {"allowed", item.decision.allowed},
+                  {"reason", item.decision.reason}};
+    if (item.action == engine::GateAction::DeleteTree) {
+      json contents = json::array();
+      for (const engine::TreeEntry& tree : item.contents) {
+        json one = {{"path", tree.path}, {"folder", tree.folder}};
+        if (tree.link) {
+          one["link"] = true;
+          one["linkTarget"] = tree.linkTarget;
+        }
+        contents.push_back(std::move(one));
+      }
+      entry["contents"] = std::move(contents);
+    }
+    items.push_back(std::move(entry));
+  }
+  return items;
+}
+
+void PrintPlan(std::ostream& out, const engine::RemovalPlan& plan) {
+  out << "Removal plan (action, target, decision):\n";
+  for (const engine::PlanItem& item : plan.items) {
+    out << (item.decision.allowed ? "    " : "    refused ") << engine::GateActionName(item.action)
+        << "\t" << item.target << "\t(" << item.evidence << "; " << item.decision.reason << ")\n";
+    for (const engine::TreeEntry& tree : item.contents) {
+      out << "        " << (tree.link ? "link\t" : tree.folder ? "folder\t" : "file\t") << tree.path;
+      if (tree.link) out << "\t-> " << tree.linkTarget;
+      out << "\n";
+    }
+  }
+}
+
+}  // namespace
+
 int RunDetail(Context& context, std::span<const std::string> args) {
-  const Arguments arguments(args, {"json"}, {"db"});
+  const Arguments arguments(args, {"json", "all"}, {"db"});
   arguments.ExpectPositionals(1);
   const std::string name = arguments.Positionals()[0];
-  if (!AllNamesKnown(context, DatabaseOption(arguments), "detail", arguments.Positionals()))
-    return kExitError;
+  const DatabasePaths paths = DatabaseOption(arguments);
   MemoryWindow window;
+  registry::CountingIconList smallIcons, bigIcons;
+  const engine::RunEnvironment env{context.platform, window,     smallIcons,
+                                   bigIcons,         paths.data, paths.soft};
+  // The row the scan lists under this name, as the window would pass it; a database name
+  // that is neither installed nor left behind still shows what its record names.
+  engine::ProgramRef program;
+  std::uint16_t residual = engine::kInstalledProgram;
+  if (auto listed = engine::FindInstalledProgram(env, name)) {
+    if (listed->program.softwareId.empty()) {
+      context.err << "sorvane-cli detail: '" << name
+                  << "' is unsupported: the database does not know it\n";
+      return kExitError;
+    }
+    program = listed->program;
+  } else if (auto residue = engine::FindResidue(env, name)) {
+    program = *residue;
+    residual = engine::kResidue;
+  } else {
+    if (!AllNamesKnown(context, paths, "detail", arguments.Positionals())) return kExitError;
+    program = engine::ResolveProgramByName(env, name);
+    if (program.softwareId.empty()) {
+      database::TUFileOp db(context.platform, paths.data, paths.soft);
+      program.softwareId = db.FindSoftId(name);
+    }
+  }
   window.SetText(engine::Label::labUS1Soft, name);
+  window.SetText(engine::Label::labUS1Type,
+                 residual == engine::kResidue ? engine::kKindResidual : engine::kKindInstallation);
+  window.SetDetailProgram(program);
   const int code = RunOnWorker(context, arguments, window, engine::kModeDetails, "detail");
 
+  std::optional<engine::RemovalPlan> plan;
+  if (arguments.Has("all")) {
+    engine::DeletionGate gate(context.platform, engine::DeletionGate::Mode::Record);
+    plan = engine::PlanRemoval(env, gate, program, name, residual);
+  }
   const auto registryRows = window.Rows(ListView::lstvUS2Registry);
   const auto fileRows = window.Rows(ListView::lstvUS2File);
   if (arguments.Has("json")) {
@@ -129,10 +205,12 @@ int RunDetail(Context& context, std::span<const std::string> args) {
         array.push_back({{"no", row.caption}, {"path", Sub(row, 0)}, {"type", Sub(row, 1)}});
       return array;
     };
-    PrintJson(context, {{"name", name},
-                        {"registry", rows(registryRows)},
-                        {"files", rows(fileRows)},
-                        {"page", PageJson(window)}});
+    json result = {{"name", name},
+                   {"registry", rows(registryRows)},
+                   {"files", rows(fileRows)},
+                   {"page", PageJson(window)}};
+    if (plan) result["plan"] = PlanJson(*plan);
+    PrintJson(context, result);
   } else {
     context.out << "Registry information (No, Registry Key, Type):\n";
     for (const ListRow& row : registryRows)
@@ -140,6 +218,7 @@ int RunDetail(Context& context, std::span<const std::string> args) {
     context.out << "File information (No, File Name, Type):\n";
     for (const ListRow& row : fileRows)
       context.out << row.caption << "\t" << Sub(row, 0) << "\t" << Sub(row, 1) << "\n";
+    if (plan) PrintPlan(context.out, *plan);
   }
   return code;
 }

@@ -217,6 +217,16 @@ void MemoryWindow::SetChecked(CheckBox box, bool checked) {
   Log(std::string(checked ? "tick " : "untick ") + std::string(CheckBoxName(box)));
 }
 
+void MemoryWindow::SetDetailProgram(const ProgramRef& program) {
+  const std::lock_guard lock(mutex_);
+  detailProgram_ = program;
+}
+
+ProgramRef MemoryWindow::DetailProgram() {
+  const std::lock_guard lock(mutex_);
+  return detailProgram_;
+}
+
 void MemoryWindow::ShowPage(Page page) {
   std::lock_guard lock(mutex_);
   // As the window does: every page change hides the status strip, and the welcome page starts

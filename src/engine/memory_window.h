@@ -43,6 +43,8 @@ class MemoryWindow : public WindowControls {
   void SetVisible(Control control, bool visible) override;
   bool IsChecked(CheckBox box) override;
   void SetChecked(CheckBox box, bool checked) override;
+  void SetDetailProgram(const ProgramRef& program) override;
+  ProgramRef DetailProgram() override;
   void ShowPage(Page page) override;
   void lstvNListColumnClick(ListView list, int column) override;
   int ShowMessageBox(std::string_view text, std::string_view caption, unsigned style) override;
@@ -69,6 +71,7 @@ class MemoryWindow : public WindowControls {
   std::map<Control, bool> visible_;
   std::map<CheckBox, bool> checked_;
   std::optional<Page> page_;
+  ProgramRef detailProgram_;
   int gaugeMax_ = 100;
   int gaugeProgress_ = 0;
   std::vector<RecordedMessage> messages_;

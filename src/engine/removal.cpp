@@ -27,20 +27,8 @@ constexpr std::uint32_t kServiceStopPollMs = 250;
 // After each attempt to end a process, so it lets go of its files.
 constexpr std::uint32_t kProcessEndPauseMs = 1000;
 
-bool MatchesProcess(const platform::ProcessEntry& process, std::string_view name) {
-  if (name.empty()) return false;
-  return SameTextAscii(registry::LastPathPart(process.exeFile), name) ||
-         SameTextAscii(process.exeFile, name);
-}
-
-// The pieces of a comma list, as they stand; empty pieces name nothing.
-StringList NamesOf(std::string_view list) {
-  StringList names;
-  for (std::string& piece : SplitCommaList(list)) {
-    if (!piece.empty()) names.push_back(std::move(piece));
-  }
-  return names;
-}
+// What the completion message lists of the items that could not be removed, at most.
+constexpr std::size_t kListedFailures = 12;
 
 // The rows of `list` numbered 1, 2, 3 ...
 void Renumber(WindowControls& window, ListView list) {
@@ -108,12 +96,28 @@ void EndProcessByName(platform::Platform& platform, std::string_view name,
   }
 }
 
+namespace {
+
+// The system reaches `path` itself, not through a link or at its target.
+bool ReachesItself(platform::FileSystem& files, const std::string& path) {
+  const auto identity = files.Identify(path);
+  return identity &&
+         policy::FoldedPathText(identity->finalPath) == policy::FoldedPathText(path);
+}
+
+}  // namespace
+
 bool DeleteDirTree(platform::Platform& platform, std::string_view folder) {
-  const std::string path(folder);
-  const auto attributes = platform.files.GetAttributes(path);
-  // A junction or symbolic link: remove the link itself, never what it points at. Asked
-  // again right here, just before anything below it is touched.
-  if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReparsePoint)) {
+  // Trailing backslashes, dots and blanks would make the system read a link's target.
+  std::string path(WithoutTrailingBackslashes(TrimView(folder)));
+  while (!path.empty() && (path.back() == '.' || path.back() == ' '))
+    path.pop_back();
+  const auto identity = platform.files.Identify(path);
+  if (!identity) return !platform::DirectoryExists(platform.files, path);
+  // A path that leads elsewhere (through a link, or a link the system follows) is left alone.
+  if (policy::FoldedPathText(identity->finalPath) != policy::FoldedPathText(path)) return false;
+  if (identity->attributes & platform::kAttrReparsePoint) {
+    // The system opened the link itself: removing it leaves what it points at alone.
     platform.files.RemoveDir(path);
     return !platform::DirectoryExists(platform.files, path);
   }
@@ -127,24 +131,36 @@ bool DeleteDirTree(platform::Platform& platform, std::string_view folder) {
   for (const platform::FindData& entry : entries) {
     if (entry.name == "." || entry.name == "..") continue;
     const std::string child = prefix + entry.name;
+    // Asked again right here, just before anything at or below it is touched.
+    if (!ReachesItself(platform.files, child)) continue;
     if (entry.IsDirectory()) {
-      if (entry.attributes & platform::kAttrReparsePoint) {
-        platform.files.RemoveDir(child);
-        continue;
-      }
-      platform.files.SetAttributes(child, 0);
       DeleteDirTree(platform, child);
     } else {
       platform.files.SetAttributes(child, 0);
       platform.files.RemoveFile(child);
     }
   }
+  platform.files.SetAttributes(path, 0);
   platform.files.RemoveDir(path);
   return !platform::DirectoryExists(platform.files, path);
 }
 
 bool IsDirEmpty(platform::Platform& platform, std::string_view folder) {
   return HoldsNothingBut(platform, folder, {});
+}
+
+bool detail::MatchesProcess(const platform::ProcessEntry& process, std::string_view name) {
+  if (name.empty()) return false;
+  return SameTextAscii(registry::LastPathPart(process.exeFile), name) ||
+         SameTextAscii(process.exeFile, name);
+}
+
+StringList detail::NamesOf(std::string_view list) {
+  StringList names;
+  for (std::string& piece : SplitCommaList(list)) {
+    if (!piece.empty()) names.push_back(std::move(piece));
+  }
+  return names;
 }
 
 bool detail::HoldsNothingBut(platform::Platform& platform, std::string_view folder,
@@ -159,148 +175,76 @@ bool detail::HoldsNothingBut(platform::Platform& platform, std::string_view fold
   return true;
 }
 
-void RemoveSoftware(const RunEnvironment& caller, DeletionGate& gate, std::string_view name,
-                    std::uint16_t residual, bool showProgress) {
-  const RunScope scope(caller);
-  const RunEnvironment& env = scope.Env();
-  platform::Platform platform = env.platform;
-  WindowControls& window = env.window;
-  const auto report = [&](std::string_view text) {
-    if (showProgress) window.SetText(Label::panCleanHint, text);
-  };
-  const auto deleting = [&](std::string_view target) {
-    report(" Deleting " + std::string(target) + "...");
-  };
-
+ProgramRef ResolveProgramByName(const RunEnvironment& env, std::string_view name) {
+  if (auto listed = FindInstalledProgram(env, name); listed && !listed->program.softwareId.empty())
+    return listed->program;
+  // A database name: the record of exactly that name, with the Uninstall entry the scan
+  // matched to it, if any.
   database::TUFileOp db = OpenDatabase(env);
-  TURegistryOp reg = OpenRegistry(env);
-  StringList info, locationKeys, valueNames, keys, typeLibraries, folders, items;
-
-  if (db.GetSoftInfo(name, info, locationKeys, valueNames) <= 0) return;
-  info.resize(kInfoSize);
-
-  // The program's folders; one every program shares never enters the list, so it drives no
-  // deletion and no search below.
-  if (!locationKeys.empty()) reg.CollectFoldersFromValues(locationKeys, valueNames, folders);
-  if (!TrimView(info[kInfoInstallFolder]).empty()) {
-    std::string folder = InstallFolderOf(platform, info[kInfoInstallFolder]);
-    if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
-      folders.push_back(std::move(folder));
-  }
-  gate.KeepAllowedFolders(folders);
-
-  for (const std::string& service : NamesOf(info[kInfoServices])) {
-    if (!gate.AllowsService(service)) {
-      gate.RemoveService(service);  // reported as refused, nothing else
-      continue;
+  StringList names, ids;
+  db.GetSoftNameList(names, 0);
+  db.GetSoftIdList(ids, 0);
+  for (std::size_t i = 0; i < names.size() && i < ids.size(); ++i) {
+    if (TrimView(names[i]).empty() || names[i] != name) continue;
+    ProgramRef program{ids[i], {}};
+    for (const ListedProgram& listed : MatchInstalledPrograms(env)) {
+      if (listed.program.softwareId == ids[i]) program.entryKey = listed.program.entryKey;
     }
-    report(" Unloading services - " + service + "...");
-    gate.RemoveService(service);
-    reg.FindServiceKeys(service, keys);
-    for (const std::string& key : keys)
-      gate.DeleteRegistryItem(key, registry::kItemKey);
+    return program;
   }
-
-  for (const std::string& process : NamesOf(info[kInfoProcesses])) {
-    if (!IsProcessRunning(platform, process)) continue;
-    report(" Ending process - " + process + "...");
-    gate.EndProcessByName(process);
-  }
-
-  db.GetSoftItems(name, 0, 1, items);
-  for (const std::string& line : items) {
-    if (line.empty()) continue;
-    const char kind = line[0];
-    const std::string path = line.substr(1);
-    deleting(path);
-    if (kind == '1') {
-      gate.DeleteFile(path, true);
-    } else if (kind == '4') {
-      gate.DeleteTree(path);
-    } else {
-      gate.DeleteRegistryItem(path, kind - '0');
-    }
-  }
-
-  const auto deleteKeys = [&](const StringList& found) {
-    for (const std::string& key : found) {
-      deleting(key);
-      gate.DeleteRegistryItem(key, registry::kItemKey);
-    }
-  };
-
-  if (!folders.empty()) {
-    for (const std::string& folder : folders) {
-      deleting(folder);
-      if (gate.DeleteTree(folder)) {
-        // The folder's parent (up to its last backslash: a folder written with a trailing
-        // backslash is its own parent here) goes when nothing else is left in it.
-        const std::string parent = folder.substr(0, folder.rfind('\\') + 1);
-        gate.RemoveDirIfEmpty(parent, folder);
-      }
-    }
-    if (reg.FindComClasses(folders, typeLibraries, keys) > 0) {
-      deleteKeys(keys);
-      if (!typeLibraries.empty()) {
-        reg.FindTypeLibraries(typeLibraries, keys);
-        deleteKeys(keys);
-        reg.FindInterfaces(typeLibraries, keys);
-        deleteKeys(keys);
-      }
-    }
-    std::vector<registry::RegistryValueRef> entries;
-    for (int list = 1; list <= 7; ++list) {
-      reg.FindFolderListEntries(folders, entries, list);
-      for (const registry::RegistryValueRef& entry : entries) {
-        deleting(entry.keyPath + "\\" + entry.valueName);
-        gate.DeleteRegistryValue(entry.keyPath, entry.valueName);
-      }
-    }
-  }
-
-  std::string productCode;
-  reg.FindInstallerProducts(name, keys, productCode);
-  if (!keys.empty()) {
-    deleteKeys(keys);
-    reg.FindInstallerFeatures(productCode, keys);
-    deleteKeys(keys);
-    reg.FindInstallerUpgradeCodes(productCode, keys);
-    deleteKeys(keys);
-    reg.FindInstallerComponents(productCode, keys);
-    deleteKeys(keys);
-  }
-
-  StringList shortcuts;
-  for (int kind = 1; kind <= 4; ++kind) {
-    FindShortcuts(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
-                  shortcuts);
-    for (const std::string& path : shortcuts) {
-      deleting(path);
-      // Program groups are folders in the programs menu and the start menu.
-      const bool group =
-          (kind == 2 || kind == 4) && platform::DirectoryExists(platform.files, path);
-      if (group) {
-        gate.DeleteTree(path);
-        gate.RemoveDirIfEmpty(path.substr(0, path.rfind('\\') + 1), path);
-      } else {
-        gate.DeleteFile(path, false);
-      }
-    }
-  }
-
-  if (residual == kInstalledProgram) {
-    // The traces are found through the Uninstall entry, so they go first.
-    StringList traces;
-    reg.FindProgramTraces(name, traces);
-    for (const std::string& trace : traces) {
-      if (trace.empty()) continue;
-      deleting(trace.substr(1));
-      gate.DeleteRegistryItem(trace.substr(1), trace[0] - '0');
-    }
-    const std::string uninstallKey = reg.FindUninstallKey(name);
-    if (!uninstallKey.empty()) gate.DeleteRegistryItem(uninstallKey, registry::kItemKey);
-  }
+  return {};
 }
+
+RemovalResult RemoveSoftware(const RunEnvironment& caller, DeletionGate& gate,
+                             const ProgramRef& program, std::string_view name,
+                             std::uint16_t residual, bool showProgress) {
+  const RunScope scope(caller);
+  const RemovalPlan plan = PlanRemoval(scope.Env(), gate, program, name, residual);
+  return ExecutePlan(scope.Env(), gate, plan, showProgress);
+}
+
+RemovalResult RemoveSoftware(const RunEnvironment& caller, DeletionGate& gate,
+                             std::string_view name, std::uint16_t residual, bool showProgress) {
+  const RunScope scope(caller);
+  return RemoveSoftware(scope.Env(), gate, ResolveProgramByName(scope.Env(), name), name, residual,
+                        showProgress);
+}
+
+namespace {
+
+// The completion message: what could not be removed is listed, not hidden behind "done".
+std::string CompletionText(const std::vector<RemovalResult>& results) {
+  std::vector<std::string> lines;
+  for (const RemovalResult& result : results) {
+    for (const auto& [item, outcome] : result.items) {
+      if (outcome.outcome == Outcome::Failed)
+        lines.push_back(result.name + ": " + item.target + " (" + outcome.reason + ")");
+    }
+  }
+  std::string text(kCleaningCompleted);
+  if (lines.empty()) return text;
+  text += "\r\n\r\nThese items could not be removed:";
+  for (std::size_t i = 0; i < lines.size() && i < kListedFailures; ++i)
+    text += "\r\n" + lines[i];
+  if (lines.size() > kListedFailures)
+    text += "\r\n... and " + std::to_string(lines.size() - kListedFailures) + " more";
+  return text;
+}
+
+unsigned CompletionStyle(const std::vector<RemovalResult>& results) {
+  const bool complete = std::all_of(results.begin(), results.end(),
+                                    [](const RemovalResult& result) { return result.Complete(); });
+  return platform::kMbOk | (complete ? platform::kMbIconInformation : platform::kMbIconWarning);
+}
+
+std::string OutcomeLine(const RemovalResult& result) {
+  if (result.Complete()) return " " + result.name + " has successfully unloaded.";
+  const int failed = result.Count(Outcome::Failed);
+  return " " + result.name + ": " + std::to_string(failed) +
+         (failed == 1 ? " item could not be removed." : " items could not be removed.");
+}
+
+}  // namespace
 
 void CleanChecked(const RunEnvironment& caller) {
   const RunScope scope(caller);
@@ -319,11 +263,16 @@ void CleanChecked(const RunEnvironment& caller) {
   const auto failure = Guarded([&] {
     DeletionGate gate(env.platform);
     gate.SetSearchMode(env.searches);
-    const auto remove = [&](const std::string& name, std::uint16_t residual) {
+    std::vector<RemovalResult> results;
+    // Whether the program is gone (but for what the policy keeps): only then its row goes.
+    const auto remove = [&](const ListRow& row, std::uint16_t residual) {
+      const std::string& name = row.subItems[0];
       if (showProgress) window.SetText(Label::panCleanHint, " Cleaning " + name + "...");
-      RemoveSoftware(env, gate, name, residual, showProgress);
-      if (showProgress)
-        window.SetText(Label::panCleanHint, " " + name + " has successfully unloaded.");
+      const ProgramRef program =
+          row.program.softwareId.empty() ? ResolveProgramByName(env, name) : row.program;
+      results.push_back(RemoveSoftware(env, gate, program, name, residual, showProgress));
+      if (showProgress) window.SetText(Label::panCleanHint, OutcomeLine(results.back()));
+      return results.back().Complete();
     };
 
     const int installed = window.RowCount(ListView::lstvNList);
@@ -333,7 +282,7 @@ void CleanChecked(const RunEnvironment& caller) {
       const ListRow row = window.Row(ListView::lstvNList, i);
       if (row.checked && row.subItems.size() > 1 && row.subItems[1] == kStateSupported) {
         window.SetRowSelected(ListView::lstvNList, i, true);
-        remove(row.subItems[0], kInstalledProgram);
+        if (!remove(row, kInstalledProgram)) window.SetRowSelected(ListView::lstvNList, i, false);
       }
     }
     const int residues = window.RowCount(ListView::lstvRList);
@@ -343,12 +292,11 @@ void CleanChecked(const RunEnvironment& caller) {
       const ListRow row = window.Row(ListView::lstvRList, i);
       if (row.checked && !row.subItems.empty()) {
         window.SetRowSelected(ListView::lstvRList, i, true);
-        remove(row.subItems[0], kResidue);
+        if (!remove(row, kResidue)) window.SetRowSelected(ListView::lstvRList, i, false);
       }
     }
 
-    window.ShowMessageBox(kCleaningCompleted, kFinishCaption,
-                          platform::kMbOk | platform::kMbIconInformation);
+    window.ShowMessageBox(CompletionText(results), kFinishCaption, CompletionStyle(results));
 
     for (const ListView list : {ListView::lstvRList, ListView::lstvNList}) {
       for (int i = window.RowCount(list) - 1; i >= 0; --i) {
@@ -392,22 +340,25 @@ void CleanShownSoftware(const RunEnvironment& caller) {
     const std::string kind = window.Text(Label::labUS1Type);
     DeletionGate gate(env.platform);
     gate.SetSearchMode(env.searches);
+    ProgramRef program = window.DetailProgram();
+    if (program.softwareId.empty()) program = ResolveProgramByName(env, name);
     // A residue keeps nothing in Windows' list of programs; an installed program's own
-    // Uninstall entry and traces go with it, as with the ticked rows.
+    // Uninstall entry and traces go with it, as with the ticked rows. A program that could
+    // not be removed whole keeps its row, so it can be tried again.
+    std::vector<RemovalResult> results;
     if (kind == kKindResidual) {
-      RemoveSoftware(env, gate, name, kResidue, false);
+      results.push_back(RemoveSoftware(env, gate, program, name, kResidue, false));
       window.SetGaugeProgress(80);
-      DeleteFirstRowNamed(window, ListView::lstvRList, name);
+      if (results.back().Complete()) DeleteFirstRowNamed(window, ListView::lstvRList, name);
       if (window.RowCount(ListView::lstvRList) > 0) Renumber(window, ListView::lstvRList);
     } else {
-      RemoveSoftware(env, gate, name, kInstalledProgram, false);
+      results.push_back(RemoveSoftware(env, gate, program, name, kInstalledProgram, false));
       window.SetGaugeProgress(80);
-      DeleteFirstRowNamed(window, ListView::lstvNList, name);
+      if (results.back().Complete()) DeleteFirstRowNamed(window, ListView::lstvNList, name);
     }
     window.SetGaugeProgress(100);
 
-    window.ShowMessageBox(kCleaningCompleted, kFinishCaption,
-                          platform::kMbOk | platform::kMbIconInformation);
+    window.ShowMessageBox(CompletionText(results), kFinishCaption, CompletionStyle(results));
 
     const int residues = window.RowCount(ListView::lstvRList);
     const std::uint16_t supported = CountSupported(window);

@@ -24,6 +24,39 @@ inline constexpr std::size_t kInfoSize = 11;
 
 // The folder an install folder code names when it exists, before the deletion gate is asked.
 [[nodiscard]] std::string InstallFolderOf(platform::Platform& platform, std::string_view code);
+// The folder the code names, whether it exists or not; empty for a code that names none.
+[[nodiscard]] std::string InstallFolderText(platform::Platform& platform, std::string_view code);
+
+// The pieces of a comma list, as they stand; empty pieces name nothing.
+[[nodiscard]] StringList NamesOf(std::string_view list);
+// Whether a process's executable name, or its file-name part, is `name` (ASCII case ignored).
+[[nodiscard]] bool MatchesProcess(const platform::ProcessEntry& process, std::string_view name);
+
+// The scan's matching of installed programs to database names: the first database name in
+// list order that an installed name begins with (ASCII case ignored), and each name once.
+class SupportMatcher {
+ public:
+  SupportMatcher(StringList names, StringList ids, bool indexed);
+  // The software ID of the name matched, which is then used up; empty when none matches.
+  [[nodiscard]] std::optional<std::string> Match(std::string_view installedName);
+  // The names (and their IDs) no installed program matched, in list order.
+  [[nodiscard]] const StringList& Names() const noexcept { return names_; }
+  [[nodiscard]] const StringList& Ids() const noexcept { return ids_; }
+
+ private:
+  StringList names_;
+  StringList ids_;
+  StringList folded_;  // Indexed: the names in lower case, kept beside them
+  bool indexed_;
+};
+
+// The scan's test of a database name no installed program matched: an Installer product, a
+// shortcut, or a file, key or folder of the record is still there.
+[[nodiscard]] bool IsResidue(platform::Platform& platform, database::TUFileOp& db,
+                             registry::TURegistryOp& reg, const DeletionGate& gate,
+                             std::string_view name, std::string_view softwareId,
+                             const registry::InstallerProductList* products,
+                             platform::FolderListings* listings);
 
 // IsDirEmpty, but a folder holding only `except` (one name, ASCII case ignored) counts as
 // empty too: what a folder would hold once that entry had gone.

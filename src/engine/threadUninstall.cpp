@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "database/opUninstallFile.h"
 #include "engine/deletion_gate.h"
+#include "engine/removal_plan.h"
 #include "engine/run_support.h"
 #include "registry/opUninstallRegistry.h"
 
@@ -141,7 +142,7 @@ int detail::FindShortcutsIn(platform::Platform& platform, const DeletionGate& ga
                               ? listings->Exists(folder, name)
                               : platform.files.GetAttributes(path) != platform::kInvalidAttributes;
       // A name such as "Programs" in the start menu is a shell folder, not a program's own.
-      if (exists && gate.AllowsPath(path)) {
+      if (exists && gate.AllowsPath(path, policy::PathUse::Shortcut, policy::Source::Database)) {
         list.push_back(std::move(path));
       }
     }
@@ -149,7 +150,7 @@ int detail::FindShortcutsIn(platform::Platform& platform, const DeletionGate& ga
   return static_cast<int>(list.size());
 }
 
-std::string detail::InstallFolderOf(platform::Platform& platform, std::string_view code) {
+std::string detail::InstallFolderText(platform::Platform& platform, std::string_view code) {
   const std::string_view trimmed = TrimView(code);
   // The database always stores a digit and a folder after it; anything else names no folder.
   if (trimmed.size() < 2 || trimmed[0] < '0' || trimmed[0] > '3') return {};
@@ -173,15 +174,21 @@ std::string detail::InstallFolderOf(platform::Platform& platform, std::string_vi
       break;
   }
   // Without the Windows folder the text would be relative to the current drive.
-  if (!IsFullyQualifiedPath(path)) return {};
-  return platform::DirectoryExists(platform.files, path) ? path : std::string();
+  return IsFullyQualifiedPath(path) ? path : std::string();
+}
+
+std::string detail::InstallFolderOf(platform::Platform& platform, std::string_view code) {
+  std::string path = InstallFolderText(platform, code);
+  return !path.empty() && platform::DirectoryExists(platform.files, path) ? path : std::string();
 }
 
 std::string ResolveInstallFolder(platform::Platform& platform, const DeletionGate& gate,
                                  std::string_view code) {
   // A code may name a folder every program shares ("2System32").
   std::string path = InstallFolderOf(platform, code);
-  return !path.empty() && gate.AllowsPath(path) ? path : std::string();
+  return !path.empty() && gate.AllowsPath(path, policy::PathUse::Tree, policy::Source::Database)
+             ? path
+             : std::string();
 }
 
 int FindShortcuts(platform::Platform& platform, std::string_view names, int kind,
@@ -191,6 +198,59 @@ int FindShortcuts(platform::Platform& platform, std::string_view names, int kind
 
 std::string ResolveInstallFolder(platform::Platform& platform, std::string_view code) {
   return ResolveInstallFolder(platform, DeletionGate(platform), code);
+}
+
+detail::SupportMatcher::SupportMatcher(StringList names, StringList ids, bool indexed)
+    : names_(std::move(names)), ids_(std::move(ids)), indexed_(indexed) {
+  ids_.resize(names_.size());
+  // The database names in lower case, kept beside them (the literal lookup folds each name
+  // again for every installed program).
+  if (indexed_) {
+    for (const std::string& name : names_)
+      folded_.push_back(LowerAscii(name));
+  }
+}
+
+std::optional<std::string> detail::SupportMatcher::Match(std::string_view installedName) {
+  const std::string installed = LowerAscii(installedName);
+  for (std::size_t n = 0; n < names_.size(); ++n) {
+    // A blank name would be the beginning of every installed name.
+    if (TrimView(names_[n]).empty()) continue;
+    if (!installed.starts_with(indexed_ ? folded_[n] : LowerAscii(names_[n]))) continue;
+    std::string id = ids_[n];
+    const auto at = static_cast<std::ptrdiff_t>(n);
+    names_.erase(names_.begin() + at);
+    ids_.erase(ids_.begin() + at);
+    if (indexed_) folded_.erase(folded_.begin() + at);
+    return id;
+  }
+  return std::nullopt;
+}
+
+bool detail::IsResidue(platform::Platform& platform, TUFileOp& db, TURegistryOp& reg,
+                       const DeletionGate& gate, std::string_view name, std::string_view softwareId,
+                       const registry::InstallerProductList* products,
+                       platform::FolderListings* listings) {
+  if (TrimView(name).empty()) return false;
+  StringList paths, info, locationKeys, valueNames;
+  std::string productCode;
+  if (products) {
+    reg.FindInstallerProducts(*products, name, paths, productCode);
+  } else {
+    reg.FindInstallerProducts(name, paths, productCode);
+  }
+  if (!paths.empty()) return true;
+  if (db.GetSoftInfoById(softwareId, info, locationKeys, valueNames) > 0 && info.size() >= kInfoSize) {
+    for (int kind = 1; kind <= 4; ++kind) {
+      if (FindShortcutsIn(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
+                          kind, paths, listings) > 0)
+        return true;
+    }
+  }
+  for (const std::uint16_t kind : {1, 2, 4}) {
+    if (db.GetSoftItemsById(softwareId, kind, 1, paths) > 0) return true;
+  }
+  return false;
 }
 
 void ScanSoftware(const RunEnvironment& caller) {
@@ -220,46 +280,31 @@ void ScanSoftware(const RunEnvironment& caller) {
     if (indexed) reg.SetReadOnlyRun();
     DeletionGate gate(platform);
     gate.SetSearchMode(env.searches);
-    StringList names, keys, dbNames, summary, info, locationKeys, valueNames, paths;
+    StringList names, keys, dbNames, summary;
 
     reg.ListInstalledPrograms(names, keys, false);
     db.GetSoftNameList(dbNames, 0);
+    StringList ids;
+    db.GetSoftIdList(ids, 0);
     const int ownIcon =
         reg.AddIconFromFile(env.smallIcons, env.bigIcons, 0, platform.system.ExecutablePath());
 
     if (dbNames.empty()) return;
-    // The database names in lower case, kept beside them (the literal lookup folds each name
-    // again for every installed program).
-    StringList foldedDbNames;
-    if (indexed) {
-      for (const std::string& name : dbNames)
-        foldedDbNames.push_back(LowerAscii(name));
-    }
-
     window.SetGaugeMax(static_cast<int>(dbNames.size() + names.size()));
+    SupportMatcher matcher(std::move(dbNames), std::move(ids), indexed);
     for (std::size_t i = 0; i < names.size() && i < keys.size(); ++i) {
       AdvanceGauge(window);
       if (reg.ReadProgramSummary(keys[i], env.smallIcons, summary, env.bigIcons) <= 0) continue;
       summary.resize(4);
 
       // The first database name that the installed name begins with, and only once: a name
-      // that has matched is used up.
-      const std::string installed = LowerAscii(names[i]);
-      bool matched = false;
-      for (std::size_t n = 0; n < dbNames.size(); ++n) {
-        // A blank name would be the beginning of every installed name.
-        if (TrimView(dbNames[n]).empty()) continue;
-        if (installed.starts_with(indexed ? foldedDbNames[n] : LowerAscii(dbNames[n]))) {
-          dbNames.erase(dbNames.begin() + static_cast<std::ptrdiff_t>(n));
-          if (indexed) foldedDbNames.erase(foldedDbNames.begin() + static_cast<std::ptrdiff_t>(n));
-          matched = true;
-          break;
-        }
-      }
+      // that has matched is used up. The row keeps the record it matched.
+      const std::optional<std::string> matched = matcher.Match(names[i]);
 
       ListRow row;
       row.caption = std::to_string(window.RowCount(ListView::lstvNList) + 1);
       row.imageIndex = ParseIndex(summary[3]);
+      row.program = ProgramRef{matched.value_or(std::string()), keys[i]};
       if (matched) {
         row.subItems = {summary[0], std::string(kStateSupported), summary[1], summary[2]};
         row.stateIndex = 0;
@@ -275,40 +320,24 @@ void ScanSoftware(const RunEnvironment& caller) {
     }
 
     // The Installer's products are read in one walk for all the names left, not once per name.
+    const StringList& left = matcher.Names();
     std::optional<registry::InstallerProductList> products;
-    if (indexed && std::any_of(dbNames.begin(), dbNames.end(),
+    if (indexed && std::any_of(left.begin(), left.end(),
                                [](const std::string& name) { return !TrimView(name).empty(); })) {
       products = reg.ReadInstallerProducts();
     }
-    for (const std::string& name : dbNames) {
+    for (std::size_t n = 0; n < left.size(); ++n) {
+      const std::string& name = left[n];
       AdvanceGauge(window);
-      if (TrimView(name).empty()) continue;
-
-      std::string productCode;
-      if (products) {
-        reg.FindInstallerProducts(*products, name, paths, productCode);
-      } else {
-        reg.FindInstallerProducts(name, paths, productCode);
+      if (!IsResidue(platform, db, reg, gate, name, matcher.Ids()[n], products ? &*products : nullptr,
+                     listings ? &listings->folders : nullptr)) {
+        continue;
       }
-      bool residue = !paths.empty();
-      if (!residue && db.GetSoftInfo(name, info, locationKeys, valueNames) > 0 &&
-          info.size() >= kInfoSize) {
-        for (int kind = 1; kind <= 4 && !residue; ++kind) {
-          residue = FindShortcutsIn(platform, gate,
-                                    info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
-                                    paths, listings ? &listings->folders : nullptr) > 0;
-        }
-      }
-      for (const std::uint16_t kind : {1, 2, 4}) {
-        if (residue) break;
-        residue = db.GetSoftItems(name, kind, 1, paths) > 0;
-      }
-      if (!residue) continue;
-
       ListRow row;
       row.caption = std::to_string(residues + 1);
       row.subItems = {name, db.GetCategoryText(name)};
       row.imageIndex = ownIcon;
+      row.program = ProgramRef{matcher.Ids()[n], {}};
       window.AddRow(ListView::lstvRList, row);
       ++found;
       showFound();
@@ -336,113 +365,59 @@ void GatherDetails(const RunEnvironment& caller) {
   window.SetGaugeMax(100);
 
   const auto failure = Guarded([&] {
-    TURegistryOp reg = OpenRegistry(env);
-    TUFileOp db = OpenDatabase(env);
-    // The view lists what a removal would really delete, so it asks the removal's gate.
+    // The view lists what a removal would really delete: the removal's own plan.
     DeletionGate gate(platform, DeletionGate::Mode::Record);
     gate.SetSearchMode(env.searches);
-    StringList items, info, locationKeys, valueNames, found, folders, typeLibraries;
-
     window.ClearRows(ListView::lstvUS2Registry);
     window.ClearRows(ListView::lstvUS2File);
     int fileNumber = 0;
     int registryNumber = 0;
-    // Shortcuts and the files of the kept folders have passed the gate already.
-    const auto fileRow = [&](const std::string& path, std::string_view type) {
-      window.AddRow(ListView::lstvUS2File,
-                    ListRow{std::to_string(++fileNumber), {path, std::string(type)}});
-    };
-    const auto registryRow = [&](const std::string& path, std::string_view type) {
-      const bool allowed = type == "Value" ? gate.AllowsValueItem(path) : gate.AllowsKey(path);
-      if (!allowed) return;
-      window.AddRow(ListView::lstvUS2Registry,
-                    ListRow{std::to_string(++registryNumber), {path, std::string(type)}});
-    };
-    const auto registryKeys = [&](const StringList& keys) {
-      for (const std::string& key : keys)
-        registryRow(key, "Key");
+    const auto row = [&](const PlanItem& item) {
+      if (!item.decision.allowed || item.detailType.empty()) return;
+      const bool registry = item.detailType == "Key" || item.detailType == "Value";
+      window.AddRow(registry ? ListView::lstvUS2Registry : ListView::lstvUS2File,
+                    ListRow{std::to_string(registry ? ++registryNumber : ++fileNumber),
+                            {item.target, item.detailType}});
     };
     window.SetGaugeProgress(5);
 
-    db.GetSoftItems(name, 0, 1, items);
+    ProgramRef program = window.DetailProgram();
+    if (program.softwareId.empty()) program = ResolveProgramByName(env, name);
+    const std::uint16_t residual = window.Text(Label::labUS1Type) == kKindResidual
+                                       ? kResidue
+                                       : kInstalledProgram;
+    const RemovalPlan plan = PlanRemoval(env, gate, program, name, residual);
     window.SetGaugeProgress(30);
-    for (const std::string& line : items) {
-      if (line.empty()) continue;
-      const std::string path = line.substr(1);
-      switch (line[0]) {
-        case '1':
-          if (gate.AllowsPath(path)) fileRow(path, "File");
-          break;
-        case '4':
-          if (gate.AllowsPath(path)) fileRow(path, "Directory");
-          break;
-        case '2':
-          registryRow(path, "Key");
-          break;
-        case '3':
-          registryRow(path, "Value");
-          break;
-        default:
-          break;
-      }
+    for (const PlanItem& item : plan.items) {
+      if (item.step == PlanStep::Items) row(item);
     }
-
     window.SetGaugeProgress(50);
-    const std::int32_t infoCount = db.GetSoftInfo(name, info, locationKeys, valueNames);
     window.SetGaugeProgress(60);
-    if (infoCount > 0 && info.size() >= kInfoSize) {
-      for (int kind = 1; kind <= 4; ++kind) {
-        FindShortcuts(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1], kind,
-                      found);
-        for (const std::string& path : found)
-          fileRow(path, "Shortcut");
+    if (plan.known) {
+      for (const PlanItem& item : plan.items) {
+        if (item.step == PlanStep::Shortcuts) row(item);
       }
-
       window.SetGaugeProgress(70);
-      std::string productCode;
-      reg.FindInstallerProducts(name, found, productCode);
-      registryKeys(found);
-      if (!found.empty()) {
-        reg.FindInstallerFeatures(productCode, found);
-        registryKeys(found);
-        reg.FindInstallerUpgradeCodes(productCode, found);
-        registryKeys(found);
-        reg.FindInstallerComponents(productCode, found);
-        registryKeys(found);
+      for (const PlanItem& item : plan.items) {
+        if (item.step == PlanStep::Installer) row(item);
       }
-
       window.SetGaugeProgress(80);
-      if (!locationKeys.empty()) {
-        reg.CollectFoldersFromValues(locationKeys, valueNames, folders);
-        // A blank code names no folder.
-        if (folders.empty() && !TrimView(info[kInfoInstallFolder]).empty()) {
-          std::string folder = ResolveInstallFolder(platform, gate, info[kInfoInstallFolder]);
-          if (!folder.empty()) folders.push_back(std::move(folder));
-        }
-        // A location value may name a file at a drive root or in a shared folder; such a
-        // folder is no program's own and drives no search.
-        gate.KeepAllowedFolders(folders);
-        for (const std::string& folder : folders) {
-          const std::string prefix = WithTrailingBackslash(folder);
-          // The folder's own files only; its sub-folders are not entered.
-          if (auto search = platform.files.FindFirst(prefix + "*.*")) {
-            do {
-              const platform::FindData& entry = search->Current();
-              if (!entry.IsDirectory()) fileRow(LowerAscii(prefix + entry.name), "File");
-            } while (search->Next());
-          }
-        }
-        if (!folders.empty()) {
-          const int classes = reg.FindComClasses(folders, typeLibraries, found);
-          registryKeys(found);
-          if (classes > 0 && !typeLibraries.empty()) {
-            reg.FindTypeLibraries(typeLibraries, found);
-            registryKeys(found);
-            reg.FindInterfaces(typeLibraries, found);
-            registryKeys(found);
-          }
+      for (const std::string& folder : plan.detailFolders) {
+        const std::string prefix = WithTrailingBackslash(folder);
+        // The folder's own files only; its sub-folders are not entered.
+        if (auto search = platform.files.FindFirst(prefix + "*.*")) {
+          do {
+            const platform::FindData& entry = search->Current();
+            if (!entry.IsDirectory()) {
+              window.AddRow(ListView::lstvUS2File,
+                            ListRow{std::to_string(++fileNumber),
+                                    {LowerAscii(prefix + entry.name), "File"}});
+            }
+          } while (search->Next());
         }
       }
+      for (const PlanItem& item : plan.detailRegistrations)
+        row(item);
     }
 
     window.SetGaugeProgress(90);

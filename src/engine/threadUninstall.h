@@ -80,13 +80,6 @@ void CleanShownSoftware(const RunEnvironment& env);
 inline constexpr std::uint16_t kInstalledProgram = 0;  // its Uninstall entry and traces go too
 inline constexpr std::uint16_t kResidue = 1;
 
-// Removes one database software completely: services, processes, its items, its folders and
-// what points into them, its Installer registration, shortcuts, and for an installed program
-// its traces and Uninstall entry. Every deletion passes `gate`. With `showProgress` each step
-// is written to panCleanHint.
-void RemoveSoftware(const RunEnvironment& env, DeletionGate& gate, std::string_view name,
-                    std::uint16_t residual, bool showProgress);
-
 // Stops and deletes a service: 1 done, -1 the service manager could not be opened, -2 the
 // service could not be opened. Waits a few seconds at most for the service to stop.
 int RemoveService(platform::Platform& platform, std::string_view name);

@@ -35,6 +35,15 @@ enum class CheckBox { chkHideUnsupport, chkHideProcess, chkSelectAll1, chkSelect
 // Texts the runs read or write (panCleanHint's caption is the status line of a removal).
 enum class Label { labSoftNum, labUS1Soft, labUS1Type, panCleanHint };
 
+// Which database record and Uninstall entry a result row stands for, as the scan matched
+// them: the detail view and the removal use it and never look the record up again by name
+// (a name may begin with another record's name).
+struct ProgramRef {
+  std::string softwareId;  // empty for an unsupported program
+  std::string entryKey;    // full key path of its Uninstall entry; empty for a residue
+  friend bool operator==(const ProgramRef&, const ProgramRef&) = default;
+};
+
 // One row of a list view: the caption ("No" column), the sub-items of the later columns, the
 // icon and the state image (0 clear, 1 ticked, 2 the unsupported mark) and the check box.
 struct ListRow {
@@ -44,6 +53,7 @@ struct ListRow {
   int stateIndex = 0;
   bool checked = false;
   bool selected = false;
+  ProgramRef program = {};  // result lists only
   friend bool operator==(const ListRow&, const ListRow&) = default;
 };
 
@@ -87,6 +97,10 @@ class WindowControls {
 
   [[nodiscard]] virtual bool IsChecked(CheckBox box) = 0;
   virtual void SetChecked(CheckBox box, bool checked) = 0;
+
+  // The program the detail header names (set with labUS1Soft when a detail run starts).
+  virtual void SetDetailProgram(const ProgramRef& program) = 0;
+  [[nodiscard]] virtual ProgramRef DetailProgram() = 0;
 
   virtual void ShowPage(Page page) = 0;
   // The column click of the result lists: sorts `list` ascending by `column` through

@@ -1,3 +1,6 @@
+// The gate as the executor of a plan: asked again before each deletion, never through a link
+// (with the link behaviour of Windows and of Wine), checked afterwards, and deleting nothing in
+// Record mode. What the policy decides is in removal_policy_test.cpp.
 #include "engine/deletion_gate.h"
 
 #include <gtest/gtest.h>
@@ -10,178 +13,161 @@
 namespace sv::engine {
 namespace {
 
-struct PathCase {
-  const char* path;
-  bool allowed;
-};
+using Behaviour = fake::FakeFileSystem::LinkBehaviour;
 
-class GatePathTest : public ::testing::TestWithParam<PathCase> {
+PlanItem Item(GateAction action, std::string target, policy::PathUse use,
+              policy::Source source = policy::Source::Database) {
+  PlanItem item;
+  item.action = action;
+  item.target = std::move(target);
+  item.use = use;
+  item.source = source;
+  return item;
+}
+
+class GateTest : public ::testing::TestWithParam<Behaviour> {
  protected:
+  GateTest() {
+    machine.files.SetLinkBehaviour(GetParam());
+    machine.files.PutFile("C:\\Program Files\\Sorvane\\Sorvane.exe");
+    machine.files.PutFile("C:\\users\\root\\Documents\\precious.txt", "keep");
+    machine.files.PutFile("C:\\ProgramData\\Other\\shared.cfg", "keep");
+    machine.files.PutFile("C:\\Program Files\\Acme\\a.exe", "MZ");
+  }
+
+  bool Exists(const std::string& path) {
+    return machine.files.GetAttributes(path) != platform::kInvalidAttributes;
+  }
+
+  PlanItem Tree(const std::string& folder) {
+    PlanItem item = Item(GateAction::DeleteTree, folder, policy::PathUse::Tree);
+    if (const auto canonical = gate.CanonicalPath(folder))
+      item.contents = ListTreeForRemoval(machine.files, *canonical);
+    return item;
+  }
+
   fake::FakeMachine machine{fake::FakeMachine::Layout::Standard};
+  DeletionGate gate{machine.Get()};
 };
 
-TEST_P(GatePathTest, RefusesWhatNoProgramOwns) {
-  machine.files.PutFile("C:\\Program Files\\Sorvane\\Sorvane.exe");
-  machine.files.PutDirectory("C:\\users\\guest\\Documents");
-  const DeletionGate gate(machine.Get());
-  EXPECT_EQ(gate.AllowsPath(GetParam().path), GetParam().allowed) << GetParam().path;
+TEST_P(GateTest, AFolderLinkWrittenWithATrailingBackslashKeepsItsTarget) {
+  machine.files.PutDirectoryLink("C:\\Program Files\\Acme\\docs", "C:\\users\\root\\Documents");
+  const ItemResult result = gate.Execute(Tree("C:\\Program Files\\Acme\\docs\\"));
+  EXPECT_TRUE(Exists("C:\\users\\root\\Documents\\precious.txt"));
+  EXPECT_NE(result.outcome, Outcome::Failed) << result.reason;
+  // Windows removes the link itself; Wine would act on the target, so the link stays.
+  EXPECT_EQ(Exists("C:\\Program Files\\Acme\\docs"), GetParam() == Behaviour::Wine);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, GatePathTest,
-    ::testing::Values(
-        // Roots, and ways of writing them.
-        PathCase{"", false}, PathCase{"C:", false}, PathCase{"C:\\", false},
-        PathCase{"c:\\.", false}, PathCase{"C:\\Acme\\..", false}, PathCase{"D:\\", false},
-        PathCase{"\\\\server", false}, PathCase{"\\\\server\\share", false},
-        PathCase{"\\\\server\\share\\", false}, PathCase{"Program Files\\Acme", false},
-        PathCase{"\\Program Files\\Acme", false}, PathCase{"\\\\.\\PhysicalDrive0", false},
-        // The Windows folder and its own folders as such; a program's file in them may go.
-        PathCase{"C:\\windows", false}, PathCase{"C:\\WINDOWS.", false},
-        PathCase{"C:\\windows\\system32", false}, PathCase{"C:\\windows\\System32\\drivers", false},
-        PathCase{"C:\\windows\\WinSxS", false}, PathCase{"C:\\windows\\Fonts\\", false},
-        PathCase{"C:\\windows\\Installer", false}, PathCase{"C:\\windows\\Temp", false},
-        PathCase{"C:\\windows\\SysWOW64", false}, PathCase{"C:\\windows\\system32\\acme.dll", true},
-        PathCase{"C:\\windows\\Acme", true}, PathCase{"\\\\?\\C:\\windows", false},
-        // Program Files and the other shared roots, with near misses.
-        PathCase{"C:\\Program Files", false}, PathCase{"C:\\Program Files\\", false},
-        PathCase{"c:\\program files\\.", false}, PathCase{"C:\\Program Files.\\", false},
-        PathCase{"C:\\Program Files \\", false}, PathCase{"C:/Program Files", false},
-        PathCase{"C:\\Program Files\\Acme\\..", false},
-        PathCase{"C:\\Program Files\\Acme\\..\\..\\windows", false},
-        PathCase{"C:\\Program Files Extra", true}, PathCase{"C:\\Program Files\\Acme", true},
-        PathCase{"\\\\?\\C:\\Program Files\\Acme", true},
-        PathCase{"C:\\Program Files (x86)", false},
-        PathCase{"C:\\Program Files\\Common Files", false},
-        PathCase{"C:\\Program Files\\Common Files\\Acme", true}, PathCase{"C:\\ProgramData", false},
-        PathCase{"C:\\ProgramData\\Acme", true}, PathCase{"C:\\Documents and Settings", false},
-        // Profiles: the root, every profile, the shared ones, their shell folders.
-        PathCase{"C:\\users", false}, PathCase{"C:\\users\\root", false},
-        PathCase{"C:\\users\\guest", false}, PathCase{"C:\\users\\guest\\Documents", false},
-        PathCase{"C:\\users\\Public", false}, PathCase{"C:\\users\\Default", false},
-        PathCase{"C:\\users\\All Users", false}, PathCase{"C:\\users\\root\\Desktop", false},
-        PathCase{"C:\\users\\root\\Desktop\\Acme.lnk", true},
-        PathCase{"C:\\users\\root\\AppData\\Roaming", false},
-        PathCase{"C:\\users\\root\\AppData\\Roaming\\Acme", true},
-        PathCase{"C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
-                 false},
-        PathCase{"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Acme", true},
-        // This program's own folder and everything in it.
-        PathCase{"C:\\Program Files\\Sorvane", false},
-        PathCase{"C:\\Program Files\\Sorvane\\SV.dat", false},
-        PathCase{"C:\\Program Files\\Sorvane Extra", true}));
+TEST_P(GateTest, AFolderTreeNeverReachesThroughItsLinks) {
+  machine.files.PutDirectoryLink("C:\\Program Files\\Acme\\docs", "C:\\users\\root\\Documents");
+  machine.files.PutSymbolicLink("C:\\Program Files\\Acme\\shared.cfg",
+                                "C:\\ProgramData\\Other\\shared.cfg", false);
+  const PlanItem tree = Tree("C:\\Program Files\\Acme");
+  // The plan lists the links as links, and nothing behind them.
+  int links = 0;
+  for (const TreeEntry& entry : tree.contents) {
+    links += entry.link ? 1 : 0;
+    EXPECT_EQ(entry.path.find("precious"), std::string::npos) << entry.path;
+  }
+  EXPECT_EQ(links, 2);
+  const ItemResult result = gate.Execute(tree);
+  EXPECT_TRUE(Exists("C:\\users\\root\\Documents\\precious.txt"));
+  EXPECT_TRUE(Exists("C:\\ProgramData\\Other\\shared.cfg"));
+  EXPECT_FALSE(Exists("C:\\Program Files\\Acme\\a.exe"));
+  if (GetParam() == Behaviour::Windows) {
+    EXPECT_EQ(result.outcome, Outcome::Done) << result.reason;
+    EXPECT_FALSE(Exists("C:\\Program Files\\Acme"));
+  } else {
+    // The folder stays only for the links it holds, and says so.
+    EXPECT_EQ(result.outcome, Outcome::Kept) << result.reason;
+    EXPECT_TRUE(Exists("C:\\Program Files\\Acme\\docs"));
+  }
+}
 
-struct KeyCase {
-  const char* key;
-  bool allowed;
-};
+TEST_P(GateTest, AFileLinkNamedByTheDatabaseKeepsItsTarget) {
+  machine.files.PutSymbolicLink("C:\\Program Files\\Acme\\acme.cfg",
+                                "C:\\ProgramData\\Other\\shared.cfg", false);
+  const ItemResult result =
+      gate.Execute(Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\acme.cfg",
+                        policy::PathUse::File));
+  EXPECT_TRUE(Exists("C:\\ProgramData\\Other\\shared.cfg"));
+  EXPECT_EQ(result.outcome, GetParam() == Behaviour::Windows ? Outcome::Done : Outcome::Kept)
+      << result.reason;
+}
 
-class GateKeyTest : public ::testing::TestWithParam<KeyCase> {};
+TEST_P(GateTest, AFileBehindAFolderLinkIsKept) {
+  machine.files.PutDirectoryLink("C:\\Program Files\\Acme\\docs", "C:\\users\\root\\Documents");
+  const ItemResult result =
+      gate.Execute(Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\docs\\precious.txt",
+                        policy::PathUse::File));
+  EXPECT_TRUE(Exists("C:\\users\\root\\Documents\\precious.txt"));
+  EXPECT_EQ(result.outcome, Outcome::Kept) << result.reason;
+}
 
-TEST_P(GateKeyTest, RefusesRootsNamespacesAndContainers) {
+INSTANTIATE_TEST_SUITE_P(Links, GateTest,
+                         ::testing::Values(Behaviour::Windows, Behaviour::Wine),
+                         [](const ::testing::TestParamInfo<Behaviour>& param) {
+                           return std::string(param.param == Behaviour::Windows ? "Windows"
+                                                                                : "Wine");
+                         });
+
+TEST(DeletionGate, EveryDeletionIsCheckedAndReportedAsItEnded) {
   fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
-  const DeletionGate gate(machine.Get());
-  EXPECT_EQ(gate.AllowsKey(GetParam().key), GetParam().allowed) << GetParam().key;
+  machine.files.PutFile("C:\\Program Files\\Acme\\a.exe");
+  machine.files.PutFile("C:\\Program Files\\Acme\\held.dll");
+  machine.registry.CreateKey(platform::Hive::LocalMachine, "SOFTWARE\\Acme\\Writer");
+  machine.faults.Inject(fake::Op::RemoveFile, "C:\\Program Files\\Acme\\held.dll",
+                        platform::kErrorSharingViolation);
+  DeletionGate gate(machine.Get());
+  std::vector<GateEvent> events;
+  gate.SetObserver([&events](const GateEvent& event) { events.push_back(event); });
+
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\a.exe",
+                              policy::PathUse::File))
+                .outcome,
+            Outcome::Done);
+  const ItemResult held = gate.Execute(
+      Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\held.dll", policy::PathUse::File));
+  EXPECT_EQ(held.outcome, Outcome::Failed);
+  EXPECT_NE(held.reason.find("in use"), std::string::npos) << held.reason;
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\gone.txt",
+                              policy::PathUse::File))
+                .outcome,
+            Outcome::Gone);
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteKey, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\Writer",
+                              policy::PathUse::File))
+                .outcome,
+            Outcome::Done);
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteKey, "HKEY_LOCAL_MACHINE\\SOFTWARE",
+                              policy::PathUse::File))
+                .outcome,
+            Outcome::Refused);
+  ASSERT_EQ(events.size(), 5U);
+  EXPECT_TRUE(events[4].refused);
+  EXPECT_FALSE(events[4].reason.empty());
 }
 
-constexpr const char* kCurrentVersion =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, GateKeyTest,
-    ::testing::Values(
-        KeyCase{"HKEY_LOCAL_MACHINE", false}, KeyCase{"HKEY_LOCAL_MACHINE\\", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\\\", false}, KeyCase{"HKLM\\SOFTWARE\\Acme", false},
-        KeyCase{"HKEY_CURRENT_CONFIG\\Acme", false}, KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\software\\\\", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme", true},
-        KeyCase{"hkey_local_machine\\SOFTWARE\\Acme\\Writer", true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\microsoft\\", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Acme", true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\RegisteredApplications", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Acme", true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft", false},
-        KeyCase{kCurrentVersion, false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme",
-                true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-                "Paths\\acme.exe",
-                true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-                "Management\\ARPCache",
-                false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\"
-                "UserData\\S-1-5-18\\Products",
-                false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\"
-                "UserData\\S-1-5-18\\Products\\ABC",
-                true},
-        KeyCase{"HKEY_CLASSES_ROOT", false}, KeyCase{"HKEY_CLASSES_ROOT\\CLSID", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\CLSID\\{0A}", true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\TypeLib", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\Interface", false}, KeyCase{"HKEY_CLASSES_ROOT\\AppID", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\Installer\\Products", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\Installer\\Products\\ABC", true},
-        KeyCase{"HKEY_CLASSES_ROOT\\Installer\\Components", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID", false},
-        KeyCase{"HKEY_CLASSES_ROOT\\*", false}, KeyCase{"HKEY_CLASSES_ROOT\\Acme.Document", true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SYSTEM", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Services\\", false},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Acme", true},
-        KeyCase{"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\"
-                "Parameters\\FirewallPolicy\\StandardProfile\\AuthorizedApplications\\List",
-                false},
-        KeyCase{"HKEY_CURRENT_USER\\Software", false},
-        KeyCase{"HKEY_CURRENT_USER\\Software\\Acme", true},
-        KeyCase{"HKEY_CURRENT_USER\\Software\\Classes\\CLSID", false},
-        KeyCase{"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache", false},
-        KeyCase{"HKEY_USERS\\S-1-5-21-1", false},
-        KeyCase{"HKEY_USERS\\S-1-5-21-1\\Software", false},
-        KeyCase{"HKEY_USERS\\S-1-5-21-1\\Software\\Acme", true},
-        KeyCase{"HKEY_USERS\\S-1-5-21-1_Classes\\CLSID", false}));
-
-TEST(DeletionGate, ValuesGoFromListKeysAndOrdinaryKeysOnly) {
+TEST(DeletionGate, RecordModeDecidesButDeletesNothing) {
   fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
-  const DeletionGate gate(machine.Get());
-  const std::string run = std::string(kCurrentVersion) + "\\Run";
-  EXPECT_TRUE(gate.AllowsValue(run, "Acme"));
-  EXPECT_TRUE(gate.AllowsValueItem(run + "\\Acme"));
-  EXPECT_TRUE(gate.AllowsValue(std::string(kCurrentVersion) + "\\SharedDlls", "C:\\Acme\\a.dll"));
-  EXPECT_TRUE(gate.AllowsValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme", "Path"));
-  EXPECT_TRUE(gate.AllowsValue(
-      "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services\\SharedAccess\\Parameters\\"
-      "FirewallPolicy\\StandardProfile\\AuthorizedApplications\\List",
-      "C:\\Acme\\a.exe"));
-  // A namespace key's own values (ProgramFilesDir, Winlogon's Shell) are the system's.
-  EXPECT_FALSE(gate.AllowsValue(kCurrentVersion, "ProgramFilesDir"));
-  EXPECT_FALSE(gate.AllowsValueItem(
-      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"));
-  EXPECT_FALSE(gate.AllowsValue("HKEY_LOCAL_MACHINE", "Acme"));
-  EXPECT_FALSE(gate.AllowsValueItem("HKEY_LOCAL_MACHINE\\Acme"));
-  EXPECT_FALSE(gate.AllowsValueItem("Acme"));
-}
-
-TEST(DeletionGate, ServicesNeedAPlainName) {
-  fake::FakeMachine machine;
-  const DeletionGate gate(machine.Get());
-  for (const char* name : {"", " ", "\\", "Acme\\Parameters", "a/b"})
-    EXPECT_FALSE(gate.AllowsService(name)) << "'" << name << "'";
-  for (const char* name : {"Acme", " B", "Acme Update"})
-    EXPECT_TRUE(gate.AllowsService(name)) << "'" << name << "'";
+  machine.files.PutFile("C:\\Program Files\\Acme\\a.exe");
+  machine.registry.CreateKey(platform::Hive::LocalMachine, "SOFTWARE\\Acme\\Writer");
+  DeletionGate gate(machine.Get(), DeletionGate::Mode::Record);
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteTree, "C:\\Program Files\\Acme",
+                              policy::PathUse::Tree))
+                .outcome,
+            Outcome::Planned);
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteTree, "C:\\Program Files", policy::PathUse::Tree))
+                .outcome,
+            Outcome::Refused);
+  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteKey, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\Writer",
+                              policy::PathUse::File))
+                .outcome,
+            Outcome::Planned);
+  EXPECT_NE(machine.files.GetAttributes("C:\\Program Files\\Acme\\a.exe"),
+            platform::kInvalidAttributes);
+  EXPECT_TRUE(machine.registry.OpenKey(platform::Hive::LocalMachine, "SOFTWARE\\Acme\\Writer",
+                                       platform::KeyAccess::Read));
 }
 
 TEST(DeletionGate, ProfilesTheRegistryKnowsAreProtectedWhereverTheyLie) {
@@ -199,49 +185,6 @@ TEST(DeletionGate, ProfilesTheRegistryKnowsAreProtectedWhereverTheyLie) {
     EXPECT_FALSE(gate.AllowsPath(path)) << path;
   }
   EXPECT_TRUE(gate.AllowsPath("D:\\Home\\ann\\AppData\\Local\\Acme"));
-}
-
-TEST(DeletionGate, RecordModeDecidesButDeletesNothing) {
-  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
-  machine.files.PutFile("C:\\Program Files\\Acme\\a.exe");
-  machine.registry.CreateKey(platform::Hive::LocalMachine, "SOFTWARE\\Acme");
-  DeletionGate gate(machine.Get(), DeletionGate::Mode::Record);
-  std::vector<GateEvent> events;
-  gate.SetObserver([&events](const GateEvent& event) { events.push_back(event); });
-
-  EXPECT_TRUE(gate.DeleteTree("C:\\Program Files\\Acme"));
-  EXPECT_FALSE(gate.DeleteTree("C:\\Program Files"));
-  EXPECT_TRUE(gate.DeleteRegistryItem("HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme", 2));
-  EXPECT_FALSE(gate.DeleteRegistryItem("HKEY_LOCAL_MACHINE\\SOFTWARE", 2));
-  EXPECT_EQ(gate.RemoveService(""), -2);
-
-  EXPECT_NE(machine.files.GetAttributes("C:\\Program Files\\Acme\\a.exe"),
-            platform::kInvalidAttributes);
-  EXPECT_TRUE(machine.registry.OpenKey(platform::Hive::LocalMachine, "SOFTWARE\\Acme",
-                                       platform::KeyAccess::Read));
-  EXPECT_EQ(events, (std::vector<GateEvent>{
-                        {GateAction::DeleteTree, "C:\\Program Files\\Acme", false},
-                        {GateAction::DeleteTree, "C:\\Program Files", true},
-                        {GateAction::DeleteKey, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme", false},
-                        {GateAction::DeleteKey, "HKEY_LOCAL_MACHINE\\SOFTWARE", true},
-                        {GateAction::RemoveService, "", true},
-                    }));
-}
-
-TEST(DeletionGate, RecordModeCountsAParentEmptyOnceTheFolderHasGone) {
-  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
-  machine.files.PutFile("C:\\Program Files\\Vendor\\Acme\\a.exe");
-  machine.files.PutFile("C:\\Program Files\\Other\\Tool\\t.exe");
-  machine.files.PutFile("C:\\Program Files\\Other\\keep.txt");
-  DeletionGate gate(machine.Get(), DeletionGate::Mode::Record);
-  std::vector<GateEvent> events;
-  gate.SetObserver([&events](const GateEvent& event) { events.push_back(event); });
-  gate.RemoveDirIfEmpty("C:\\Program Files\\Vendor\\", "C:\\Program Files\\Vendor\\Acme");
-  gate.RemoveDirIfEmpty("C:\\Program Files\\Other\\", "C:\\Program Files\\Other\\Tool");
-  gate.RemoveDirIfEmpty("C:\\Program Files\\", "C:\\Program Files\\Vendor");
-  EXPECT_EQ(
-      events,
-      (std::vector<GateEvent>{{GateAction::RemoveEmptyDir, "C:\\Program Files\\Vendor\\", false}}));
 }
 
 }  // namespace

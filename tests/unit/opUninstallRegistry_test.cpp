@@ -578,9 +578,9 @@ TEST_F(ComTest, SharedAndRelativeFoldersMatchNothing) {
 }
 
 TEST_F(ComTest, BothServersInTheFolderListTheClassTwice) {
-  PutClass(Hive::LocalMachine, "Software\\Classes\\CLSID", "{A}", "C:\\Acme\\a.dll",
-           "C:\\Acme\\a.exe", "{LIB}");
-  op.FindComClasses({"c:\\acme"}, libraries, keys);
+  PutClass(Hive::LocalMachine, "Software\\Classes\\CLSID", "{A}", "C:\\Program Files\\Acme\\a.dll",
+           "C:\\Program Files\\Acme\\a.exe", "{LIB}");
+  op.FindComClasses({"c:\\program files\\acme"}, libraries, keys);
   EXPECT_EQ(libraries, (Texts{"{LIB}", "{LIB}"}));
   EXPECT_EQ(keys, (Texts{"HKEY_CLASSES_ROOT\\CLSID\\{A}", "HKEY_CLASSES_ROOT\\CLSID\\{A}",
                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{A}",
@@ -590,13 +590,13 @@ TEST_F(ComTest, BothServersInTheFolderListTheClassTwice) {
 TEST_F(ComTest, LaterLocationsAddCounterpartsOnly) {
   // HKEY_CLASSES_ROOT has nothing: the machine's pass finds it (the fake's classes root is the
   // machine's, so use a user class to show the later pass).
-  PutClass(Hive::CurrentUser, "Software\\Classes\\CLSID", "{U}", "C:\\Acme\\u.dll");
-  op.FindComClasses({"c:\\acme"}, libraries, keys);
+  PutClass(Hive::CurrentUser, "Software\\Classes\\CLSID", "{U}", "C:\\Program Files\\Acme\\u.dll");
+  op.FindComClasses({"c:\\program files\\acme"}, libraries, keys);
   EXPECT_EQ(keys, Texts{"HKEY_CURRENT_USER\\SOFTWARE\\Classes\\CLSID\\{U}"});
 
   // A class under the machine's classes with a user counterpart of the same id.
-  PutClass(Hive::LocalMachine, "Software\\Classes\\CLSID", "{U}", "C:\\Acme\\m.dll");
-  op.FindComClasses({"c:\\acme"}, libraries, keys);
+  PutClass(Hive::LocalMachine, "Software\\Classes\\CLSID", "{U}", "C:\\Program Files\\Acme\\m.dll");
+  op.FindComClasses({"c:\\program files\\acme"}, libraries, keys);
   EXPECT_EQ(keys, (Texts{"HKEY_CLASSES_ROOT\\CLSID\\{U}",
                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{U}",
                          "HKEY_CURRENT_USER\\SOFTWARE\\Classes\\CLSID\\{U}"}));

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/deletion_gate.h"
@@ -110,16 +111,16 @@ class AcmeMachine : public RemovalTest {
     soft.programs = "Acme";
     soft.locations = {{"HKLM\\SOFTWARE\\Acme\\Writer", "Path"}};
     PutDatabase({{"AW",
-                  {{1, "{pf}\\Acme\\shared.txt"}, {4, "C:\\AcmeData"}},
-                  {{2, "HKCU\\Software\\Acme"}, {3, "HKLM\\SOFTWARE\\Acme\\Writer\\Path"}}}},
+                  {{1, "{pf}\\Acme\\shared.txt"}, {4, "C:\\ProgramData\\AcmeData"}},
+                  {{2, "HKCU\\Software\\Acme\\Writer"}, {3, "HKLM\\SOFTWARE\\Acme\\Writer\\Path"}}}},
                 {soft});
     machine.files.PutFile(std::string(kFolder) + "\\writer.exe");
     machine.files.PutFile(std::string(kFolder) + "\\lib\\core.dll");
     machine.files.PutFile("C:\\Program Files\\Acme\\shared.txt");
-    machine.files.PutFile("C:\\AcmeData\\doc.txt");
+    machine.files.PutFile("C:\\ProgramData\\AcmeData\\doc.txt");
     machine.files.PutFile(std::string(kDesktop) + "\\Acme Writer.lnk");
     machine.files.PutFile(std::string(kPrograms) + "\\Acme\\Acme Writer.lnk");
-    PutKey(Hive::CurrentUser, "Software\\Acme", {{"x", "1"}});
+    PutKey(Hive::CurrentUser, "Software\\Acme\\Writer", {{"x", "1"}});
     PutKey(Hive::LocalMachine, "SOFTWARE\\Acme\\Writer", {{"Path", kFolder}});
     PutKey(Hive::LocalMachine, "SOFTWARE\\Classes\\CLSID\\{AW1}\\InprocServer32",
            {{"", std::string(kFolder) + "\\lib\\core.dll"}});
@@ -138,12 +139,13 @@ TEST_F(AcmeMachine, RemoveSoftwareDeletesEverythingInItsOrder) {
   const std::string folder = kFolder;
   EXPECT_EQ(
       StatusLines(),
-      (Texts{" Deleting C:\\Program Files\\Acme\\shared.txt...", " Deleting C:\\AcmeData...",
-             " Deleting HKEY_CURRENT_USER\\Software\\Acme...",
+      (Texts{" Deleting C:\\Program Files\\Acme\\shared.txt...",
+             " Deleting C:\\ProgramData\\AcmeData...",
+             " Deleting HKEY_CURRENT_USER\\Software\\Acme\\Writer...",
              " Deleting HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\Writer\\Path...",
-             // The location value is read in lower case, so the install folder
-             // code's spelling is taken as a second folder (its deletion finds nothing).
-             " Deleting c:\\program files\\acme\\writer...", " Deleting " + folder + "...",
+             // The location value is read in lower case; the install folder code names the
+             // same folder, which the plan takes once.
+             " Deleting c:\\program files\\acme\\writer...",
              " Deleting HKEY_CLASSES_ROOT\\CLSID\\{AW1}...",
              " Deleting HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{AW1}...",
              " Deleting HKEY_LOCAL_MACHINE\\" + std::string(kFirewallList) + "\\" + folder +
@@ -153,11 +155,11 @@ TEST_F(AcmeMachine, RemoveSoftwareDeletesEverythingInItsOrder) {
              " Deleting HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\"
              "AcmeTray..."}));
   for (const std::string& path :
-       {folder, std::string("C:\\Program Files\\Acme"), std::string("C:\\AcmeData"),
+       {folder, std::string("C:\\Program Files\\Acme"), std::string("C:\\ProgramData\\AcmeData"),
         std::string(kDesktop) + "\\Acme Writer.lnk", std::string(kPrograms) + "\\Acme"}) {
     EXPECT_FALSE(Exists(path)) << path;
   }
-  EXPECT_FALSE(KeyExists(Hive::CurrentUser, "Software\\Acme"));
+  EXPECT_FALSE(KeyExists(Hive::CurrentUser, "Software\\Acme\\Writer"));
   EXPECT_FALSE(KeyExists(Hive::LocalMachine, "SOFTWARE\\Classes\\CLSID\\{AW1}"));
   EXPECT_FALSE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\AcmeWriter"));
   EXPECT_FALSE(ValueExists(Hive::LocalMachine, kRun, "AcmeTray"));
@@ -202,18 +204,21 @@ TEST_F(AcmeMachine, AFolderInUseKeepsItsParent) {
   EXPECT_FALSE(Exists(std::string(kFolder) + "\\readme.txt"));
   EXPECT_FALSE(Exists(std::string(kFolder) + "\\lib"));
   EXPECT_TRUE(Exists("C:\\Program Files\\Acme"));
+  // Its files could not all go, so it stays listed and can be removed again.
+  EXPECT_TRUE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\AcmeWriter"));
+  EXPECT_TRUE(ValueExists(Hive::LocalMachine, kRun, "AcmeTray"));
 }
 
 TEST_F(RemovalTest, AFolderWrittenWithATrailingBackslashIsItsOwnParent) {
   DbSoft soft;
   soft.id = "T";
-  soft.name = "Tool";
+  soft.name = "Lathe";
   soft.locations = {{"HKLM\\SOFTWARE\\Tool", "Dir"}};
   PutDatabase({{"T", {}, {}}}, {soft});
-  machine.files.PutFile("C:\\Tools\\Tool\\t.exe");
-  PutKey(Hive::LocalMachine, "SOFTWARE\\Tool", {{"Dir", "C:\\Tools\\Tool\\"}});
-  Remove("Tool", kInstalledProgram);
-  EXPECT_FALSE(Exists("C:\\Tools\\Tool"));
+  machine.files.PutFile("C:\\Tools\\Lathe\\t.exe");
+  PutKey(Hive::LocalMachine, "SOFTWARE\\Tool", {{"Dir", "C:\\Tools\\Lathe\\"}});
+  Remove("Lathe", kInstalledProgram);
+  EXPECT_FALSE(Exists("C:\\Tools\\Lathe"));
   EXPECT_TRUE(Exists("C:\\Tools"));
 }
 
@@ -294,8 +299,9 @@ TEST_F(RemovalTest, ServicesThenProcessesThenFilesAndNothingForEmptyPieces) {
   soft.services = ",SvcA,, SvcB,";
   soft.processes = "served.exe,,";
   PutDatabase({{"S", {{4, "C:\\Served"}}, {}}}, {soft});
-  machine.services.Create("SvcA", platform::kServiceRunning);
-  machine.services.Create(" SvcB", platform::kServiceStopped);
+  // Services proven to be the program's: their programs lie in its folder.
+  machine.services.Create("SvcA", platform::kServiceRunning, "C:\\Served\\svca.exe");
+  machine.services.Create(" SvcB", platform::kServiceStopped, "\"C:\\Served\\svcb.exe\" -k");
   machine.files.PutFile("C:\\Served\\served.exe");
   std::vector<std::unique_ptr<platform::File>> held;
   held.push_back(machine.files.OpenFile("C:\\Served\\served.exe", platform::FileAccess::Read,
@@ -339,7 +345,7 @@ class CleanRunTest : public RemovalTest {
     std::vector<DbEntry> entries;
     std::vector<DbSoft> softs;
     for (const char* name : {"Alpha", "Beta", "Gamma", "Delta"}) {
-      const std::string folder = std::string("C:\\Apps\\") + name;
+      const std::string folder = std::string("C:\\Program Files\\") + name;
       entries.push_back({name, {{4, folder}}, {}});
       DbSoft soft;
       soft.id = name;
@@ -399,9 +405,9 @@ TEST_F(CleanRunTest, CleanCheckedRemovesTickedRowsInListOrderAndRenumbers) {
   EXPECT_TRUE(window.Rows(ListView::lstvNList).at(0).checked);  // unsupported keeps its tick
   EXPECT_EQ(Names(ListView::lstvRList), (Texts{"1|Zeta"}));
   EXPECT_EQ(window.Text(Label::labSoftNum), "2 Software");
-  EXPECT_FALSE(Exists("C:\\Apps\\Alpha"));
-  EXPECT_TRUE(Exists("C:\\Apps\\Beta"));
-  EXPECT_FALSE(Exists("C:\\Apps\\Delta"));
+  EXPECT_FALSE(Exists("C:\\Program Files\\Alpha"));
+  EXPECT_TRUE(Exists("C:\\Program Files\\Beta"));
+  EXPECT_FALSE(Exists("C:\\Program Files\\Delta"));
   // Installed programs lose their Uninstall entry; a residue keeps it.
   EXPECT_FALSE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\Alpha"));
   EXPECT_TRUE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\Delta"));
@@ -422,13 +428,34 @@ TEST_F(CleanRunTest, CleanCheckedRemovesTickedRowsInListOrderAndRenumbers) {
                           "gauge 6", "gauge 0"}));
 }
 
+// A removal that could not delete everything says so, and its row stays to be tried again.
+TEST_F(CleanRunTest, WhatCouldNotBeRemovedIsListedAndItsRowStays) {
+  Installed("Alpha", kStateSupported, true);
+  Installed("Beta", kStateSupported, true);
+  machine.faults.Inject(fake::Op::RemoveFile, "c:\\program files\\alpha\\x.exe",
+                        platform::kErrorAccessDenied);
+  CleanChecked(Env());
+  const auto messages = window.Messages();
+  ASSERT_EQ(messages.size(), 1U);
+  EXPECT_TRUE(messages[0].text.starts_with("Cleaning completed.\r\n\r\nThese items could not be "
+                                           "removed:\r\nAlpha: C:\\Program Files\\Alpha ("))
+      << messages[0].text;
+  EXPECT_EQ(messages[0].style, platform::kMbOk | platform::kMbIconWarning);
+  const Texts lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " Alpha: 1 item could not be removed."),
+            lines.end());
+  EXPECT_EQ(Names(ListView::lstvNList), (Texts{"1|Alpha"}));
+  EXPECT_TRUE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\Alpha"));
+  EXPECT_FALSE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\Beta"));
+}
+
 TEST_F(CleanRunTest, HiddenProgressWritesNoStatusLines) {
   Installed("Alpha", kStateSupported, true);
   window.SetChecked(CheckBox::chkHideProcess, true);
   window.ClearEvents();
   CleanChecked(Env());
   EXPECT_TRUE(StatusLines().empty());
-  EXPECT_FALSE(Exists("C:\\Apps\\Alpha"));
+  EXPECT_FALSE(Exists("C:\\Program Files\\Alpha"));
 }
 
 TEST_F(CleanRunTest, RemovingTheLastCountedRowsReturnsToTheStartPage) {
@@ -477,7 +504,7 @@ TEST_P(CleanShownTest, RemovesTheShownProgramWithTheFlagsOfItsList) {
   window.ClearEvents();
   CleanShownSoftware(Env());
 
-  EXPECT_FALSE(Exists("C:\\Apps\\Alpha"));
+  EXPECT_FALSE(Exists("C:\\Program Files\\Alpha"));
   EXPECT_EQ(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\Alpha"),
             GetParam().uninstallEntryStays);
   // Only the first row of that name goes from its own list.
@@ -522,7 +549,11 @@ struct HostileCase {
   std::function<void(DbSoft&, DbEntry&, RemovalTest&)> setUp;
 };
 
-class HostileTest : public RemovalTest, public ::testing::WithParamInterface<HostileCase> {
+using LinkBehaviour = fake::FakeFileSystem::LinkBehaviour;
+
+// Every case runs with the link behaviour of Windows and with that of Wine.
+class HostileTest : public RemovalTest,
+                    public ::testing::WithParamInterface<std::tuple<HostileCase, LinkBehaviour>> {
  protected:
   // Files, folders and keys no removal of "Hostile" may touch.
   static const Texts& ProtectedFiles() {
@@ -545,6 +576,13 @@ class HostileTest : public RemovalTest, public ::testing::WithParamInterface<Hos
         "C:\\users\\Default\\ntuser.dat",
         "C:\\Program Files\\Sorvane\\SV.dat",
         "C:\\Program Files\\Sorvane\\soft.dat",
+        "C:\\windows\\system32\\catroot\\{F750E6C3}\\x.cat",
+        "C:\\windows\\performance\\winsat\\w.xml",
+        "C:\\Program Files\\Internet Explorer\\iexplore.exe",
+        "C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe",
+        "C:\\Program Files\\Common Files\\Microsoft Shared\\ink\\i.dll",
+        "C:\\users\\root\\AppData\\Local\\Temp\\work.tmp",
+        "C:\\ProgramData\\Microsoft\\Crypto\\k.key",
     };
     return files;
   }
@@ -564,15 +602,40 @@ class HostileTest : public RemovalTest, public ::testing::WithParamInterface<Hos
         {Hive::LocalMachine, "SOFTWARE\\Classes\\Installer\\Products\\0THER", "ProductName"},
         {Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Shell"},
         {Hive::LocalMachine, kFirewallList, "C:\\Program Files\\Other\\other.exe"},
+        {Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+         "ComSpec"},
+        {Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E968}", "Class"},
+        {Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Eventlog", "ImagePath"},
+        {Hive::LocalMachine, "SOFTWARE\\Microsoft\\Cryptography", "MachineGuid"},
+        {Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-9",
+         "ProfileImagePath"},
+        {Hive::LocalMachine, "SOFTWARE\\Classes\\.ini", ""},
+        {Hive::LocalMachine, "SOFTWARE\\Classes\\txtfile\\shell\\open\\command", ""},
+        {Hive::LocalMachine, "SOFTWARE\\Classes\\http\\shell\\open\\command", ""},
+        {Hive::LocalMachine, "SOFTWARE\\Classes\\CLSID\\{5Y5}\\InprocServer32", ""},
+        {Hive::LocalMachine, "SOFTWARE\\Microsoft\\Internet Explorer\\Main", "Start Page"},
     };
     return values;
   }
 
   void SetUp() override {
+    machine.files.SetLinkBehaviour(std::get<1>(GetParam()));
     for (const std::string& file : ProtectedFiles())
       machine.files.PutFile(file, "keep");
     for (const ProtectedValue& value : ProtectedValues())
       PutKey(value.hive, value.key, {{value.value, "C:\\Program Files\\Other\\other.exe"}});
+    // A class of Windows, served from a folder of the system folder.
+    PutKey(Hive::LocalMachine, "SOFTWARE\\Classes\\CLSID\\{5Y5}\\InprocServer32",
+           {{"", "C:\\windows\\system32\\catroot\\cat.dll"}});
+    // Windows' own services, and another program's.
+    machine.services.Create("RpcSs", platform::kServiceRunning, "C:\\windows\\system32\\rpcss.exe");
+    machine.services.Create("OtherSvc", platform::kServiceRunning,
+                            "C:\\Program Files\\Other\\svc.exe");
+    // Another installed program, with its folder and its Uninstall entry.
+    PutKey(Hive::LocalMachine, std::string(kUninstall) + "\\OtherApp",
+           {{"DisplayName", "Other"},
+            {"InstallLocation", "C:\\Program Files\\Other"},
+            {"UninstallString", "C:\\Program Files\\Other\\u.exe"}});
   }
 };
 
@@ -581,7 +644,7 @@ TEST_P(HostileTest, LeavesEveryProtectedItemInPlace) {
   soft.id = "H";
   soft.name = "Hostile";
   DbEntry entry{"H", {}, {}};
-  GetParam().setUp(soft, entry, *this);
+  std::get<0>(GetParam()).setUp(soft, entry, *this);
   PutDatabase({entry}, {soft});
   const std::string uninstallKey = std::string(kUninstall) + "\\" + soft.name;
   PutKey(Hive::LocalMachine, uninstallKey,
@@ -593,6 +656,9 @@ TEST_P(HostileTest, LeavesEveryProtectedItemInPlace) {
   for (const ProtectedValue& value : ProtectedValues())
     EXPECT_TRUE(ValueExists(value.hive, value.key, value.value))
         << value.key << "\\" << value.value;
+  for (const char* service : {"RpcSs", "OtherSvc"})
+    EXPECT_TRUE(machine.services.Exists(service)) << service;
+  EXPECT_TRUE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\OtherApp"));
   // The program's own Uninstall entry went all the same.
   EXPECT_FALSE(KeyExists(Hive::LocalMachine, uninstallKey));
 }
@@ -622,7 +688,7 @@ HostileCase RegistryItem(const char* name, std::int32_t kind, const char* text) 
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, HostileTest,
-    ::testing::Values(
+    ::testing::Combine(::testing::Values(
         InstallFolder("CodeOneAlone", "1"), InstallFolder("CodeZeroAlone", "0"),
         InstallFolder("CodeTwoAlone", "2"), InstallFolder("CodeThreeAlone", "3"),
         InstallFolder("CodeOneDotDot", "1.."), InstallFolder("CodeClimbing", "1Acme\\..\\.."),
@@ -684,10 +750,143 @@ INSTANTIATE_TEST_SUITE_P(
                       test.machine.files.PutDirectoryLink("C:\\Program Files\\Hostile\\docs",
                                                           "C:\\users\\root\\Documents");
                       entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
+                    }},
+        // Links: a trailing backslash hides a folder link; a file link leads to a system file.
+        HostileCase{"TrailingBackslashOnALink",
+                    [](DbSoft&, DbEntry& entry, RemovalTest& test) {
+                      test.machine.files.PutDirectoryLink("C:\\Program Files\\Hostile\\docs",
+                                                          "C:\\users\\root\\Documents");
+                      entry.files.push_back(DbItem{4, "{pf}\\Hostile\\docs\\"});
+                      entry.files.push_back(DbItem{1, "{pf}\\Hostile\\docs\\doc.txt"});
+                    }},
+        HostileCase{"LocationThroughALink",
+                    [](DbSoft& soft, DbEntry&, RemovalTest& test) {
+                      test.machine.files.PutDirectoryLink("C:\\Program Files\\Hostile\\data",
+                                                          "C:\\ProgramData\\Other");
+                      Location(soft, test, "C:\\Program Files\\Hostile\\data\\");
+                    }},
+        HostileCase{"FileLinkToASystemFile",
+                    [](DbSoft&, DbEntry& entry, RemovalTest& test) {
+                      test.machine.files.PutSymbolicLink("C:\\Program Files\\Hostile\\k.dll",
+                                                         "C:\\windows\\system32\\kernel32.dll",
+                                                         false);
+                      test.machine.files.PutSymbolicLink("C:\\Program Files\\Hostile\\cfg.ini",
+                                                         "C:\\windows\\win.ini", false);
+                      entry.files.push_back(DbItem{1, "{pf}\\Hostile\\k.dll"});
+                      entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
+                    }},
+        // Places a list of names to refuse forgets.
+        FileItem("UnlistedSystemFolder", 4, "{w}{s32}\\catroot"),
+        FileItem("PerformanceFolder", 4, "{w}\\performance"),
+        InstallFolder("CodeCatroot", "3catroot"),
+        FileItem("WindowsComponentInProgramFiles", 4, "{pf}\\Internet Explorer"),
+        FileItem("WindowsNT", 4, "{pf}\\Windows NT"),
+        FileItem("MicrosoftShared", 4, "{pf}{cf}\\Microsoft Shared"),
+        FileItem("ProfileTemp", 4, "C:\\users\\root\\AppData\\Local\\Temp"),
+        FileItem("SystemFile", 1, "{w}{s32}\\kernel32.dll"),
+        FileItem("ProgramDataMicrosoft", 4, "C:\\ProgramData\\Microsoft\\Crypto"),
+        LocationValue("LocationInSystemFolder", "C:\\windows\\system32\\catroot\\cat.dll"),
+        // Climbing with "..", and other spellings of the same places.
+        FileItem("ClimbingIntoAnotherProgram", 4, "{pf}\\Hostile\\..\\Other"),
+        FileItem("ClimbingFile", 1, "{pf}\\Hostile\\..\\Other\\other.exe"),
+        LocationValue("LocationClimbingIntoAnotherProgram",
+                      "C:\\Program Files\\Hostile\\..\\Other\\other.exe"),
+        FileItem("AnotherInstalledProgram", 4, "{pf}\\Other"),
+        FileItem("AdminShare", 4, "\\\\localhost\\C$\\Program Files"),
+        FileItem("AdminShareLoopback", 4, "\\\\127.0.0.1\\c$\\windows\\system32"),
+        FileItem("AdminShareLongForm", 4, "\\\\?\\UNC\\localhost\\c$\\users\\root"),
+        FileItem("DotEnding", 4, "{pf}\\."),
+        FileItem("IndexAllocation", 4, "{pf}::$INDEX_ALLOCATION"),
+        // Keys and values below the first level of the hives.
+        RegistryItem("SessionManager", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"),
+        RegistryItem("DeviceClass", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class"),
+        RegistryItem("EventlogService", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Eventlog"),
+        RegistryItem("ComSpec", 3,
+                     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment\\ComSpec"),
+        RegistryItem("MachineGuid", 3, "HKLM{sw}{ms}\\Cryptography\\MachineGuid"),
+        RegistryItem("ProfileListEntry", 2,
+                     "HKLM{sw}{ms}\\Windows NT{cv}\\ProfileList\\S-1-5-21-9"),
+        RegistryItem("IniAssociation", 2, "HKCR\\.ini"),
+        RegistryItem("TextFileClass", 2, "HKCR\\txtfile"),
+        RegistryItem("HttpProtocol", 2, "HKCR\\http"),
+        RegistryItem("WindowsComClass", 2, "HKCR\\CLSID\\{5Y5}"),
+        RegistryItem("AnotherProgramsUninstallEntry", 2,
+                     "HKLM{sw}{ms}{win}{cv}\\Uninstall\\OtherApp"),
+        RegistryItem("MicrosoftProductKey", 2, "HKLM{sw}{ms}\\Internet Explorer"),
+        HostileCase{"DisplayNameOfAMicrosoftKey",
+                    [](DbSoft& soft, DbEntry&, RemovalTest&) { soft.name = "Internet Explorer"; }},
+        HostileCase{"WindowsServices",
+                    [](DbSoft& soft, DbEntry&, RemovalTest&) {
+                      soft.services = "RpcSs,OtherSvc,Eventlog";
                     }}),
-    [](const ::testing::TestParamInfo<HostileCase>& param) {
-      return std::string(param.param.name);
+                       ::testing::Values(LinkBehaviour::Windows, LinkBehaviour::Wine)),
+    [](const ::testing::TestParamInfo<std::tuple<HostileCase, LinkBehaviour>>& param) {
+      return std::string(std::get<0>(param.param).name) +
+             (std::get<1>(param.param) == LinkBehaviour::Wine ? "_Wine" : "_Windows");
     });
+
+// --- Identity and the Installer ---
+
+// A name may begin with another record's name: each row is removed by the record the scan
+// matched it to, never by a second lookup of its name.
+TEST_F(RemovalTest, EachRowIsRemovedByTheRecordTheScanMatched) {
+  DbSoft acme, suite;
+  acme.id = "ACME";
+  acme.name = "Acme";
+  suite.id = "SUITE";
+  suite.name = "Acme Suite";
+  PutDatabase({{"ACME", {{4, "{pf}\\Acme Tools"}}, {{2, "HKLM\\SOFTWARE\\Acme\\Tools"}}},
+               {"SUITE", {{4, "{pf}\\Acme Suite"}}, {{2, "HKLM\\SOFTWARE\\Acme\\Suite"}}}},
+              {acme, suite});
+  for (const char* folder : {"C:\\Program Files\\Acme Tools", "C:\\Program Files\\Acme Suite"})
+    machine.files.PutFile(std::string(folder) + "\\app.exe");
+  PutKey(Hive::LocalMachine, "SOFTWARE\\Acme\\Tools");
+  PutKey(Hive::LocalMachine, "SOFTWARE\\Acme\\Suite");
+  PutKey(Hive::LocalMachine, std::string(kUninstall) + "\\A1",
+         {{"DisplayName", "Acme 1.0"}, {"UninstallString", "u.exe"}});
+  PutKey(Hive::LocalMachine, std::string(kUninstall) + "\\A2",
+         {{"DisplayName", "Acme Suite 2.0"}, {"UninstallString", "u.exe"}});
+  ScanSoftware(Env());
+  const auto rows = window.Rows(ListView::lstvNList);
+  ASSERT_EQ(rows.size(), 2U);
+  const int suiteRow = rows[0].subItems[0] == "Acme Suite 2.0" ? 0 : 1;
+  EXPECT_EQ(rows[static_cast<std::size_t>(suiteRow)].program.softwareId, "SUITE");
+  window.SetRowChecked(ListView::lstvNList, suiteRow, true);
+  CleanChecked(Env());
+  EXPECT_FALSE(Exists("C:\\Program Files\\Acme Suite"));
+  EXPECT_FALSE(KeyExists(Hive::LocalMachine, "SOFTWARE\\Acme\\Suite"));
+  EXPECT_FALSE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\A2"));
+  // The other installed program keeps everything.
+  EXPECT_TRUE(Exists("C:\\Program Files\\Acme Tools\\app.exe"));
+  EXPECT_TRUE(KeyExists(Hive::LocalMachine, "SOFTWARE\\Acme\\Tools"));
+  EXPECT_TRUE(KeyExists(Hive::LocalMachine, std::string(kUninstall) + "\\A1"));
+}
+
+// An installed program's Installer registration is found by its product code: another
+// product's keys stay, and a component other products list too loses only its entry.
+TEST_F(RemovalTest, TheInstallerRegistrationGoesByProductCodeAndSharedKeysKeepTheOthers) {
+  constexpr const char* kGuid = "{5C2E8A41-7D39-4B6F-A0E2-18F4C9D3B765}";
+  constexpr const char* kPacked = "14A8E2C593D7F6B40A2E814F9C3D7B56";
+  const std::string products = "SOFTWARE\\Classes\\Installer\\Products\\";
+  const std::string components =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components\\";
+  DbSoft soft;
+  soft.id = "A";
+  soft.name = "A";  // a name every product begins with
+  PutDatabase({{"A", {}, {}}}, {soft});
+  PutKey(Hive::LocalMachine, std::string(kUninstall) + "\\" + kGuid,
+         {{"DisplayName", "A Tool 1.0"}, {"UninstallString", std::string("MsiExec.exe /I") + kGuid}});
+  PutKey(Hive::LocalMachine, products + kPacked, {{"ProductName", "A Tool 1.0"}});
+  PutKey(Hive::LocalMachine, products + "0THER", {{"ProductName", "Another Tool"}});
+  PutKey(Hive::LocalMachine, components + "C1", {{kPacked, "C:\\x"}});
+  PutKey(Hive::LocalMachine, components + "C2", {{kPacked, "C:\\x"}, {"0THER", "C:\\y"}});
+  Remove("A Tool 1.0", kInstalledProgram);
+  EXPECT_FALSE(KeyExists(Hive::LocalMachine, products + kPacked));
+  EXPECT_FALSE(KeyExists(Hive::LocalMachine, components + "C1"));
+  EXPECT_TRUE(KeyExists(Hive::LocalMachine, products + "0THER"));
+  EXPECT_TRUE(ValueExists(Hive::LocalMachine, components + "C2", "0THER"));
+  EXPECT_FALSE(ValueExists(Hive::LocalMachine, components + "C2", kPacked));
+}
 
 // The same entries as the detail view sees them: nothing refused is listed.
 TEST_F(RemovalTest, TheDetailViewListsOnlyWhatTheGateAllows) {
@@ -709,7 +908,9 @@ TEST_F(RemovalTest, TheDetailViewListsOnlyWhatTheGateAllows) {
     files.push_back(row.caption + "|" + row.subItems.at(0));
   for (const ListRow& row : window.Rows(ListView::lstvUS2Registry))
     keys.push_back(row.caption + "|" + row.subItems.at(0));
-  EXPECT_EQ(files, (Texts{"1|C:\\Program Files\\Hostile", "2|C:\\Program Files Extra"}));
+  // "C:\Program Files Extra" lies outside every place programs keep their folders, and the
+  // program's facts do not name it as its own.
+  EXPECT_EQ(files, (Texts{"1|C:\\Program Files\\Hostile"}));
   EXPECT_EQ(keys, (Texts{"1|HKEY_LOCAL_MACHINE\\SOFTWARE\\Hostile"}));
 }
 

@@ -36,7 +36,7 @@ struct RemoveCommand : testing::CliFixture {
     machine.files.PutDirectory("C:\\Program Files\\Common Files");
     auto key = machine.registry.CreateKey(platform::Hive::LocalMachine,
                                           std::string(kUninstall) + "\\AcmeWriter");
-    key->SetStringValue("DisplayName", "Acme Writer");
+    key->SetStringValue("DisplayName", "Acme Writer 2.0");
     key->SetStringValue("UninstallString", "u.exe");
   }
 
@@ -50,22 +50,29 @@ struct RemoveCommand : testing::CliFixture {
   }
 };
 
-TEST_F(RemoveCommand, DryRunListsDeletionsAndRefusalsAndDeletesNothing) {
-  ASSERT_EQ(RunCli({"remove", "Acme Writer", "--dry-run", "--json"}), kExitOk) << err.str();
+TEST_F(RemoveCommand, DryRunListsThePlanWithRefusalsAndDeletesNothing) {
+  ASSERT_EQ(RunCli({"remove", "Acme Writer 2.0", "--dry-run", "--json"}), kExitOk) << err.str();
   const json result = json::parse(out.str());
   EXPECT_TRUE(result["dryRun"]);
   const json& program = result["programs"][0];
-  EXPECT_EQ(program["name"], "Acme Writer");
-  EXPECT_EQ(program["refused"], 1);
-  EXPECT_EQ(program["allowed"], 2);
+  EXPECT_EQ(program["name"], "Acme Writer 2.0");
+  EXPECT_EQ(program["failed"], 0);
   const json& steps = program["steps"];
-  EXPECT_EQ(steps[0], json({{"action", "program folder"},
-                            {"target", "C:\\Program Files\\Common Files"},
-                            {"refused", true}}));
-  EXPECT_EQ(steps[1], json({{"status", " Deleting C:\\Program Files\\Acme\\Writer..."}}));
-  EXPECT_EQ(steps[2], json({{"action", "folder"},
-                            {"target", "C:\\Program Files\\Acme\\Writer"},
-                            {"refused", false}}));
+  ASSERT_GE(steps.size(), 3U);
+  EXPECT_EQ(steps[0], json({{"status", " Deleting C:\\Program Files\\Acme\\Writer..."}}));
+  EXPECT_EQ(steps[1]["action"], "folder");
+  EXPECT_EQ(steps[1]["outcome"], "planned");
+  // Every file the folder deletion takes is listed.
+  EXPECT_EQ(steps[1]["contents"],
+            json::array({{{"path", "c:\\program files\\acme\\writer\\writer.exe"},
+                          {"folder", false}}}));
+  bool refusedShared = false;
+  for (const json& step : steps) {
+    if (step.value("target", "") == "C:\\Program Files\\Common Files") {
+      refusedShared = step["refused"] && !step["reason"].get<std::string>().empty();
+    }
+  }
+  EXPECT_TRUE(refusedShared) << steps.dump(1);
   EXPECT_EQ(steps.back()["target"],
             "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
             "AcmeWriter");
@@ -73,30 +80,53 @@ TEST_F(RemoveCommand, DryRunListsDeletionsAndRefusalsAndDeletesNothing) {
   EXPECT_TRUE(UninstallEntryExists());
 }
 
-TEST_F(RemoveCommand, RemovesEveryNamedProgram) {
-  ASSERT_EQ(RunCli({"remove", "Acme Writer", "Space Game"}), kExitOk) << err.str();
+TEST_F(RemoveCommand, RemovesTheProgramsTheScanLists) {
+  ASSERT_EQ(RunCli({"remove", "Acme Writer 2.0"}), kExitOk) << err.str();
   EXPECT_FALSE(Exists("C:\\Program Files\\Acme\\Writer"));
-  EXPECT_FALSE(Exists("C:\\Games\\Space"));
   EXPECT_TRUE(Exists("C:\\Program Files"));
   EXPECT_FALSE(UninstallEntryExists());
-  EXPECT_NE(out.str().find("Removing Acme Writer (installed program):\n"), std::string::npos);
-  EXPECT_NE(out.str().find("    refused program folder\tC:\\Program Files\\Common Files\n"),
-            std::string::npos);
-  EXPECT_NE(out.str().find("Space Game: 1 done, 0 refused\n"), std::string::npos);
+  EXPECT_NE(out.str().find("Removing Acme Writer 2.0 (installed program):\n"), std::string::npos);
+  EXPECT_NE(out.str().find("    refused folder\tC:\\Program Files\\Common Files\t("),
+            std::string::npos)
+      << out.str();
+  ASSERT_EQ(RunCli({"remove", "--residual", "Space Game"}), kExitOk) << err.str();
+  EXPECT_FALSE(Exists("C:\\Games\\Space"));
+  EXPECT_NE(out.str().find("Space Game: 1 done, 0 refused\n"), std::string::npos) << out.str();
 }
 
-TEST_F(RemoveCommand, AResidueKeepsItsUninstallEntry) {
-  ASSERT_EQ(RunCli({"remove", "--residual", "Acme Writer"}), kExitOk) << err.str();
-  EXPECT_FALSE(Exists("C:\\Program Files\\Acme\\Writer"));
-  EXPECT_TRUE(UninstallEntryExists());
-}
-
-TEST_F(RemoveCommand, AnUnknownNameRemovesNothingAtAll) {
-  EXPECT_EQ(RunCli({"remove", "Space Game", "Space Gam"}), kExitError);
-  EXPECT_NE(err.str().find("no software in the database matches 'Space Gam'"), std::string::npos);
+TEST_F(RemoveCommand, RefusesWhatTheScanDoesNotListAndRemovesNothing) {
+  machine.registry.CreateKey(platform::Hive::LocalMachine, std::string(kUninstall) + "\\Tool")
+      ->SetStringValue("DisplayName", "Unknown Tool");
+  machine.registry.CreateKey(platform::Hive::LocalMachine, std::string(kUninstall) + "\\Tool")
+      ->SetStringValue("UninstallString", "u.exe");
+  struct Case {
+    Args args;
+    const char* message;
+  };
+  for (const Case& c :
+       {Case{{"remove", "Acme Writer"}, "'Acme Writer' is not installed"},
+        Case{{"remove", "Space Game"}, "'Space Game' is not installed"},
+        Case{{"remove", "Space Game", "Acme Writer 2.0", "Space Gam"}, "'Space Gam' is not"},
+        Case{{"remove", "Unknown Tool"}, "'Unknown Tool' is unsupported"},
+        Case{{"remove", "--residual", "Acme Writer"}, "'Acme Writer' is not a residue"},
+        Case{{"remove", " "}, "' ' is not installed"}}) {
+    err.str("");
+    EXPECT_EQ(RunCli(c.args), kExitError) << c.message;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+  }
   EXPECT_TRUE(Exists("C:\\Games\\Space\\space.exe"));
+  EXPECT_TRUE(Exists("C:\\Program Files\\Acme\\Writer\\writer.exe"));
   EXPECT_EQ(RunCli({"remove"}), kExitUsage);
-  EXPECT_EQ(RunCli({"remove", " "}), kExitError);
+}
+
+TEST_F(RemoveCommand, AFailedDeletionIsReportedAndKeepsTheProgramListed) {
+  machine.faults.Inject(fake::Op::RemoveFile, "c:\\program files\\acme\\writer\\writer.exe",
+                        platform::kErrorAccessDenied);
+  EXPECT_EQ(RunCli({"remove", "Acme Writer 2.0"}), kExitError);
+  EXPECT_NE(err.str().find("could not be removed"), std::string::npos) << err.str();
+  EXPECT_NE(out.str().find(", 1 failed"), std::string::npos) << out.str();
+  EXPECT_TRUE(Exists("C:\\Program Files\\Acme\\Writer\\writer.exe"));
+  EXPECT_TRUE(UninstallEntryExists());
 }
 
 }  // namespace

@@ -274,7 +274,7 @@ TEST_F(RegistryModeTest, ProductsFromOneWalkMatchTheFirstHitOfEachLocationInOrde
   Put(Hive::LocalMachine, classes + "P3", {{"ProductName", {platform::kRegDword, "1234"}}});
   Put(Hive::LocalMachine, classes + "P4");
   Put(Hive::CurrentUser, "Software\\Microsoft\\Installer\\Products\\P9",
-      {{"ProductName", platform::StringValue("Zed Tool")}});
+      {{"ProductName", platform::StringValue("Zedda Tool")}});
   Put(Hive::LocalMachine, userData + "P1\\InstallProperties",
       {{"DisplayName", platform::StringValue("Acme")}});
   Put(Hive::LocalMachine, userData + "P5");  // no InstallProperties
@@ -285,7 +285,7 @@ TEST_F(RegistryModeTest, ProductsFromOneWalkMatchTheFirstHitOfEachLocationInOrde
   registry::TURegistryOp reg(platform);
   const registry::InstallerProductList products = reg.ReadInstallerProducts();
   for (const std::string name :
-       {"Acme", "acme p", "Acme Pro 2", "Zed", "Omega", "Omega Suite 2", "1234", "", "P4", "x"}) {
+       {"Acme", "acme p", "Acme Pro 2", "Zedda", "Omega", "Omega Suite 2", "1234", "", "P4", "x"}) {
     Texts literalKeys, indexedKeys;
     std::string literalCode = "?", indexedCode = "?";
     reg.FindInstallerProducts(name, literalKeys, literalCode);
@@ -295,7 +295,7 @@ TEST_F(RegistryModeTest, ProductsFromOneWalkMatchTheFirstHitOfEachLocationInOrde
   }
   Texts keys;
   std::string code;
-  reg.FindInstallerProducts(products, "Zed", keys, code);
+  reg.FindInstallerProducts(products, "Zedda", keys, code);
   EXPECT_EQ(code, "P9");
   EXPECT_EQ(keys, (Texts{"HKEY_CURRENT_USER\\Software\\Microsoft\\Installer\\Products\\P9",
                          "HKEY_LOCAL_MACHINE\\" + userData + "P9"}));

@@ -514,10 +514,12 @@ TEST_P(ResolveInstallFolderTest, GivesTheFolderOfTheCodeWhenItExists) {
 INSTANTIATE_TEST_SUITE_P(
     Codes, ResolveInstallFolderTest,
     ::testing::Values(
-        FolderCase{"DriveRoot", "0Games\\Star", "C:\\Games\\Star"},
+        // Outside the roots where programs keep their folders, only a folder the program's
+        // facts name and that carries its name; no folder in the Windows folder ever.
+        FolderCase{"DriveRootWithoutTheProgram", "0Games\\Star", ""},
         FolderCase{"ProgramFiles", " 1Acme\\Writer ", "C:\\Program Files\\Acme\\Writer"},
-        FolderCase{"Windows", "2Acme", "C:\\windows\\Acme"},
-        FolderCase{"System", "3Acme", "C:\\windows\\system32\\Acme"},
+        FolderCase{"InTheWindowsFolder", "2Acme", ""},
+        FolderCase{"InTheSystemFolder", "3Acme", ""},
         FolderCase{"Missing", "1Acme\\Reader", ""},
         FolderCase{"AFileIsNoFolder", "1Acme\\file.txt", ""}, FolderCase{"OtherDigit", "4Acme", ""},
         FolderCase{"NoDigit", "Acme", ""}, FolderCase{"DigitAlone", "1", ""},
