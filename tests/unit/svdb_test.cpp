@@ -419,6 +419,36 @@ TEST(SvdbLintNames, FlagsSoftwareHiddenBehindAnEarlierName) {
   EXPECT_EQ(LintSource(source), expected);
 }
 
+// What the removal policy keeps wherever the database runs: noted, and only --strict fails.
+TEST(SvdbLintPolicy, NotesWhatARemovalKeepsWhateverTheMachineShows) {
+  const Source source = ParseSource(R"({"software": [
+      {"id": "ACME", "name": "Acme Writer", "category": 5, "installFolder": "1Acme\\Writer",
+       "services": "RpcSs,AcmeSvc",
+       "items": [{"kind": "directory", "path": "{pf}\\Acme\\Writer"},
+                 {"kind": "directory", "path": "{w}\\AcmeCache"},
+                 {"kind": "file", "path": "{w}\\acme.ini"},
+                 {"kind": "file", "path": "{das}{cur}{md}\\letter.doc"},
+                 {"kind": "key", "path": "HKLM{sw}\\Acme\\Writer"},
+                 {"kind": "key", "path": "HKLM{sw}{ms}\\Acme"},
+                 {"kind": "value", "path": "HKLM\\SYSTEM\\CurrentControlSet\\Control\\X"}]}]})");
+  const std::vector<std::string> notes = PolicyNotes(source);
+  const auto noted = [&](const std::string& what) {
+    return std::any_of(notes.begin(), notes.end(),
+                       [&](const std::string& note) { return note.find(what) != std::string::npos; });
+  };
+  EXPECT_TRUE(noted("items[1]: directory '{w}\\AcmeCache'"));
+  EXPECT_TRUE(noted("items[3]: file '{das}{cur}{md}\\letter.doc'"));
+  EXPECT_TRUE(noted("items[5]: key 'HKLM{sw}{ms}\\Acme'"));
+  EXPECT_TRUE(noted("items[6]: value"));
+  EXPECT_TRUE(noted("services: 'RpcSs'"));
+  // The program's own places, and what needs the machine's evidence, are not noted.
+  EXPECT_FALSE(noted("items[0]"));
+  EXPECT_FALSE(noted("items[2]"));
+  EXPECT_FALSE(noted("items[4]"));
+  EXPECT_FALSE(noted("'AcmeSvc'"));
+  EXPECT_TRUE(LintSource(source).empty());
+}
+
 // ---- The command line, on real files -------------------------------------------------------
 
 struct SvdbRun : ::testing::Test {

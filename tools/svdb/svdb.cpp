@@ -18,6 +18,7 @@
 #include "database/db_format.h"
 #include "database/opUninstallFile.h"
 #include "platform/fake/fake_machine.h"
+#include "policy/removal_policy.h"
 
 namespace sv::svdb {
 
@@ -806,6 +807,67 @@ std::vector<std::string> LintSource(const Source& source) {
   return findings;
 }
 
+std::vector<std::string> PolicyNotes(const Source& source) {
+  std::vector<std::string> notes;
+  // The same standard machine as the lint, with the removal's own policy: what it keeps
+  // whatever a machine shows, because of where the entry points.
+  fake::FakeMachine machine(fake::FakeMachine::Layout::Standard);
+  machine.files.PutDirectory("C:\\Program Files\\Sorvane");
+  platform::Platform platform = machine.Get();
+  TUFileOp database(platform);
+  policy::RemovalPolicy removalPolicy(platform);
+  for (std::size_t i = 0; i < source.software.size(); ++i) {
+    const Program& program = source.software[i];
+    const std::string where = Where(i, program);
+    policy::ProgramFacts facts;
+    facts.softwareId = Trim(program.id);
+    facts.databaseName = Trim(program.name);
+    const std::string code = Trim(program.installFolder);
+    if (code.size() >= 2 && code[0] >= '0' && code[0] <= '3') {
+      static constexpr const char* kRoots[] = {"C:\\", "C:\\Program Files\\", "C:\\windows\\",
+                                               "C:\\windows\\system32\\"};
+      facts.installFolders.push_back(kRoots[code[0] - '0'] + code.substr(1));
+    }
+    std::vector<std::string> expanded;
+    for (const Item& item : program.items) {
+      const auto kind = static_cast<std::uint16_t>(item.kind);
+      expanded.push_back(ReplaceAll(database.ExpandPath(item.path, kind), "{x}", "lint.default"));
+      if (item.kind == kKindDirectory) facts.installFolders.push_back(expanded.back());
+    }
+    removalPolicy.SetProgram(facts);
+    for (std::size_t k = 0; k < program.items.size(); ++k) {
+      const Item& item = program.items[k];
+      const std::string& path = expanded[k];
+      policy::Decision decision;
+      if (item.kind == kKindFile) {
+        decision = removalPolicy.DecidePath(path, policy::PathUse::File, policy::Source::Database);
+      } else if (item.kind == kKindDirectory) {
+        decision = removalPolicy.DecidePath(path, policy::PathUse::Tree, policy::Source::Database);
+      } else if (item.kind == kKindKey) {
+        decision = removalPolicy.DecideKey(path, policy::Source::Database);
+      } else {
+        const std::size_t slash = path.rfind('\\');
+        decision = slash == std::string::npos
+                       ? policy::Decision{false, true, "names no value of a key"}
+                       : removalPolicy.DecideValue(path.substr(0, slash), path.substr(slash + 1),
+                                                   policy::Source::Database);
+      }
+      if (!decision.allowed && decision.byPlace) {
+        notes.push_back(where + " items[" + std::to_string(k) + "]: " +
+                        std::string(KindName(item.kind)) + " '" + item.path + "' " +
+                        decision.reason + " (" + path + ")");
+      }
+    }
+    for (const std::string& service : SplitCommaList(program.services)) {
+      if (service.empty()) continue;
+      const policy::Decision decision = removalPolicy.DecideService(service);
+      if (!decision.allowed && decision.byPlace)
+        notes.push_back(where + " services: '" + service + "' " + decision.reason);
+    }
+  }
+  return notes;
+}
+
 std::int32_t NowStamp() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -851,16 +913,19 @@ std::string Join(const std::string& folder, const char* name) {
 constexpr const char* kUsage =
     "usage: svdb build SOURCE.json OUTDIR   make SV.dat and soft.dat\n"
     "       svdb dump DIR                   print the database in DIR as a source\n"
-    "       svdb lint SOURCE.json           report entries that are dangerous on a machine\n";
+    "       svdb lint SOURCE.json [--strict] report entries that are dangerous on a machine, and\n"
+    "                                       (\"kept:\") what a removal keeps wherever it runs;\n"
+    "                                       --strict counts those too\n";
 
 }  // namespace
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
   const std::string command = args.empty() ? std::string() : args[0];
+  const bool strict = command == "lint" && args.size() == 3 && args[2] == "--strict";
   const std::size_t expected = command == "build"                         ? 3
                                : (command == "dump" || command == "lint") ? 2
                                                                           : 0;
-  if (expected == 0 || args.size() != expected) {
+  if (expected == 0 || (args.size() != expected && !strict)) {
     if (command == "help" || command == "--help") {
       out << kUsage;
       return 0;
@@ -887,11 +952,19 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
           ReadDatabase(ReadFile(Join(args[1], "SV.dat")), ReadFile(Join(args[1], "soft.dat"))));
       return 0;
     }
-    const std::vector<std::string> findings = LintSource(ParseSource(ReadFile(args[1])));
+    const Source source = ParseSource(ReadFile(args[1]));
+    const std::vector<std::string> findings = LintSource(source);
     for (const std::string& finding : findings)
       out << args[1] << ": " << finding << "\n";
+    const std::vector<std::string> notes = PolicyNotes(source);
+    for (const std::string& note : notes)
+      out << args[1] << ": kept: " << note << "\n";
     if (!findings.empty()) {
       err << "svdb: " << findings.size() << " dangerous entries\n";
+      return 1;
+    }
+    if (strict && !notes.empty()) {
+      err << "svdb: " << notes.size() << " entries that a removal keeps\n";
       return 1;
     }
     return 0;

@@ -76,6 +76,10 @@ void CheckSource(const Source& source);
 
 // One line per dangerous entry: "software[3] (ID) items[2]: expands to the Windows folder".
 [[nodiscard]] std::vector<std::string> LintSource(const Source& source);
+// One line per entry that the removal policy keeps on a standard machine whatever the machine
+// shows, because of where it points (a folder in the Windows folder, a key of Windows, the
+// user's documents, a service of Windows): the entry can never work as written.
+[[nodiscard]] std::vector<std::string> PolicyNotes(const Source& source);
 
 // The current local time as a build stamp.
 [[nodiscard]] std::int32_t NowStamp();
