@@ -12,8 +12,12 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "database/opUninstallFile.h"
+#include "engine/memory_window.h"
+#include "engine/threadUninstall.h"
 #include "platform/fake/fake_machine.h"
 #include "registry/icon_list.h"
+#include "support/icon_lists.h"
+#include "policy/removal_policy.h"
 #include "registry/opUninstallRegistry.h"
 #include "support/seed_data.h"
 #include "svdb/svdb.h"
@@ -346,6 +350,16 @@ TEST(SeedResolveExpected, AFolderThatCannotBeListedIsAnError) {
 // detail view's rules step by step. So the expectations that the Wine test compares the real
 // program with are themselves proven to follow from the machine and the database.
 
+// Expected rows without the marks of what the policy keeps.
+json WithoutMarks(const json& rows) {
+  json array = json::array();
+  for (json row : rows) {
+    row.erase("kept");
+    array.push_back(std::move(row));
+  }
+  return array;
+}
+
 class DemoMachine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -521,8 +535,22 @@ TEST_F(DemoMachine, DetailsListExactlyTheExpectedRows) {
         for (const std::string& path : FindShortcuts(info[6 + kind], kind))
           file(path, "Shortcut");
       }
+      // An installed program's Installer registration is the one its Uninstall entry names
+      // by product code; a leftover's is found by its name.
       std::string productCode;
-      registry.FindInstallerProducts(name, list, productCode);
+      database::StringList names, entryKeys;
+      registry.ListInstalledPrograms(names, entryKeys, false);
+      for (std::size_t i = 0; i < names.size() && productCode.empty(); ++i) {
+        if (!StartsWithTextAscii(names[i], name)) continue;
+        const registry::TUNINSTALL_DES entry = registry.ReadUninstallEntryAt(entryKeys[i]);
+        productCode = policy::PackedProductCode(
+            policy::ProductCodeOfEntry(entry.KeyName, entry.UninstallString));
+      }
+      if (productCode.empty()) {
+        registry.FindInstallerProducts(name, list, productCode);
+      } else {
+        registry.FindInstallerProductsByCode(productCode, list);
+      }
       for (const std::string& path : list)
         key(path, "Key");
       if (!list.empty()) {
@@ -567,8 +595,35 @@ TEST_F(DemoMachine, DetailsListExactlyTheExpectedRows) {
         }
       }
     }
-    EXPECT_EQ(files.dump(1), detail["files"].dump(1)) << name;
-    EXPECT_EQ(keys.dump(1), detail["registry"].dump(1)) << name;
+    // The rules name what the policy keeps too; the expectations mark it.
+    EXPECT_EQ(files.dump(1), WithoutMarks(detail["files"]).dump(1)) << name;
+    EXPECT_EQ(keys.dump(1), WithoutMarks(detail["registry"]).dump(1)) << name;
+  }
+}
+
+TEST_F(DemoMachine, TheDetailViewListsTheExpectedRowsButWhatThePolicyKeeps) {
+  for (const json& detail : expected_["details"]) {
+    const std::string name = detail["name"];
+    engine::MemoryWindow window;
+    testing::RecordingIconList small, big;
+    window.SetText(engine::Label::labUS1Soft, name);
+    engine::GatherDetails(engine::RunEnvironment{platform_, window, small, big, kData, kSoft});
+    const auto rows = [&](engine::ListView list) {
+      json array = json::array();
+      for (const engine::ListRow& row : window.Rows(list))
+        array.push_back({{"path", row.subItems.at(0)}, {"type", row.subItems.at(1)}});
+      return array;
+    };
+    const auto shown = [](const json& expected) {
+      json array = json::array();
+      for (const json& row : expected) {
+        if (!row.contains("kept")) array.push_back(row);
+      }
+      return array;
+    };
+    EXPECT_EQ(rows(engine::ListView::lstvUS2File).dump(1), shown(detail["files"]).dump(1)) << name;
+    EXPECT_EQ(rows(engine::ListView::lstvUS2Registry).dump(1), shown(detail["registry"]).dump(1))
+        << name;
   }
 }
 

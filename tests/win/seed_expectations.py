@@ -127,6 +127,11 @@ def _compare_rows(what, expected_rows, actual_rows):
     return problems
 
 
+def shown(rows):
+    """The rows the detail view lists: those the removal policy keeps ("kept") are not."""
+    return [row for row in rows if "kept" not in row]
+
+
 def compare_detail(expected, actual):
     """`expected` is one entry of the "details" part, `actual` the parsed output of
     `sorvane-cli detail NAME --json`."""
@@ -135,8 +140,9 @@ def compare_detail(expected, actual):
     problems = []
     if actual.get("name") != expected["name"]:
         problems.append("detail of %r names %r" % (expected["name"], actual.get("name")))
-    problems += _compare_rows("%s file" % expected["name"], expected["files"], actual.get("files"))
-    problems += _compare_rows("%s registry" % expected["name"], expected["registry"], actual.get("registry"))
+    problems += _compare_rows("%s file" % expected["name"], shown(expected["files"]), actual.get("files"))
+    problems += _compare_rows("%s registry" % expected["name"], shown(expected["registry"]),
+                              actual.get("registry"))
     if actual.get("page") != "pgDetail":
         problems.append("detail of %r shows page %r, expected 'pgDetail'" % (expected["name"], actual.get("page")))
     return problems
