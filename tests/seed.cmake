@@ -36,4 +36,12 @@ if(WIN32 AND SV_WINE_RUNS_TESTS AND Python3_Interpreter_FOUND)
                    --bin ${CMAKE_BINARY_DIR}/bin --prefix ${CMAKE_BINARY_DIR}/removal-prefix
                    --wine-run ${PROJECT_SOURCE_DIR}/scripts/wine-run)
   set_tests_properties(win64.engine.removal PROPERTIES TIMEOUT 900)
+  # Hostile signatures and machines on a prefix of their own: nothing protected may go, and
+  # each target's own things still do.
+  add_test(NAME win64.engine.hostile
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/win/hostile_removal.py
+                   --bin ${CMAKE_BINARY_DIR}/bin --prefix ${CMAKE_BINARY_DIR}/hostile-prefix
+                   --wine-run ${PROJECT_SOURCE_DIR}/scripts/wine-run
+                   --svdb ${CMAKE_BINARY_DIR}/native-svdb/bin/svdb)
+  set_tests_properties(win64.engine.hostile PROPERTIES TIMEOUT 900)
 endif()

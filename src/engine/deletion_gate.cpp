@@ -158,7 +158,47 @@ ItemResult DeletionGate::Report(const PlanItem& item, ItemResult result) const {
   return result;
 }
 
+bool DeletionGate::StillThere(const PlanItem& item) const {
+  switch (item.action) {
+    case GateAction::DeleteFile:
+    case GateAction::DeleteTree:
+    case GateAction::RemoveEmptyDir: {
+      const auto canonical = policy_->CanonicalPath(item.target);
+      return !canonical || !IsGone(platform_.files, *canonical);
+    }
+    case GateAction::DeleteKey:
+      return platform_.registry.OpenKey(registry::RootKeyOfPath(item.target),
+                                        registry::KeyPathOf(item.target),
+                                        platform::KeyAccess::Read) != nullptr;
+    case GateAction::DeleteValue: {
+      auto key = platform_.registry.OpenKey(registry::RootKeyOfPath(item.keyPath),
+                                            registry::KeyPathOf(item.keyPath),
+                                            platform::KeyAccess::Read);
+      return key && key->QueryValue(item.valueName).has_value();
+    }
+    case GateAction::RemoveService: {
+      platform::WinError error = platform::kSuccess;
+      if (auto manager = platform_.services.OpenManager()) (void)manager->Open(item.target, &error);
+      return error != platform::kErrorServiceDoesNotExist;
+    }
+    case GateAction::EndProcess: {
+      const auto processes = platform_.processes.Snapshot();
+      return !processes || std::any_of(processes->begin(), processes->end(),
+                                       [&](const platform::ProcessEntry& process) {
+                                         return process.processId == item.processId;
+                                       });
+    }
+    case GateAction::SkipFolder:
+      break;
+  }
+  return true;
+}
+
 ItemResult DeletionGate::Execute(const PlanItem& item) {
+  // What an earlier step took with it (a class seen through two views of the registry, a
+  // service's key the service manager deleted) is gone; there is nothing left to decide.
+  if (mode_ == Mode::Delete && item.action != GateAction::SkipFolder && !StillThere(item))
+    return Report(item, {Outcome::Gone, "was not there any more"});
   // Asked again: the machine may have changed since the plan was made.
   const policy::Decision decision = Decide(item);
   if (!decision.allowed || item.action == GateAction::SkipFolder)

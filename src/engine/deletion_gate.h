@@ -84,6 +84,7 @@ class DeletionGate {
 
  private:
   ItemResult Report(const PlanItem& item, ItemResult result) const;
+  [[nodiscard]] bool StillThere(const PlanItem& item) const;
   ItemResult DeleteFile(const PlanItem& item, const std::string& canonical);
   ItemResult DeleteTree(const PlanItem& item, const std::string& canonical);
   ItemResult RemoveEmptyDir(const PlanItem& item, const std::string& canonical);

@@ -1233,6 +1233,16 @@ std::vector<std::string> RemovalPolicy::OwnFolders(const std::vector<std::string
     // Outside the roots where programs keep their folders, a folder counts only when its name
     // says whose it is ("C:\Games\Star Racer 3", not "C:\Games").
     if (!Places().Innermost(*canonical) && !CarriesMark(LastPart(*canonical))) continue;
+    // Another installed program's folder, or one holding it, is not this program's to vouch
+    // for anything (a folder inside another program's, such as a plug-in's, still is).
+    // Without a program to decide about (a search on its own) nothing is anybody else's.
+    const bool aboutAProgram = !program_.softwareId.empty() || !program_.uninstallKey.empty();
+    const bool claimed = aboutAProgram && std::any_of(
+        OtherPrograms().begin(), OtherPrograms().end(), [&](const InstalledProgram& other) {
+          return std::any_of(other.folders.begin(), other.folders.end(),
+                             [&](const std::string& theirs) { return IsSameOrBelow(theirs, *canonical); });
+        });
+    if (claimed) continue;
     if (std::find(own.begin(), own.end(), *canonical) == own.end()) own.push_back(std::move(*canonical));
   }
   return own;
@@ -1320,7 +1330,9 @@ Decision RemovalPolicy::DecidePath(std::string_view path, PathUse use, Source so
       ownDepth = std::max(ownDepth, DepthOf(folder));
     }
   }
-  if (use != PathUse::Shortcut) {
+  // Without a program to decide about, no installed program is "another" one.
+  const bool aboutAProgram = !program_.softwareId.empty() || !program_.uninstallKey.empty();
+  if (use != PathUse::Shortcut && aboutAProgram) {
     for (const InstalledProgram& other : OtherPrograms()) {
       for (const std::string& folder : other.folders) {
         const std::string name = other.displayName.empty() ? other.keyName : other.displayName;
@@ -1609,7 +1621,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
       const bool ownName = std::find(names.begin(), names.end(), rest[0]) != names.end() ||
                            (rest.size() >= 2 &&
                             std::find(names.begin(), names.end(), rest[1]) != names.end());
-      if (!ownName) {
+      const bool aboutAProgram = !program_.softwareId.empty() || !program_.uninstallKey.empty();
+      if (!ownName && aboutAProgram) {
         for (const InstalledProgram& other : OtherPrograms()) {
           for (const std::string& name : {LowerAscii(other.displayName), LowerAscii(other.keyName)}) {
             if (name.empty()) continue;

@@ -624,6 +624,10 @@ class HostileTest : public RemovalTest,
       machine.files.PutFile(file, "keep");
     for (const ProtectedValue& value : ProtectedValues())
       PutKey(value.hive, value.key, {{value.value, "C:\\Program Files\\Other\\other.exe"}});
+    // A profile the registry knows lies where profiles lie.
+    PutKey(Hive::LocalMachine,
+           "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-9",
+           {{"ProfileImagePath", "C:\\users\\ghost"}});
     // A class of Windows, served from a folder of the system folder.
     PutKey(Hive::LocalMachine, "SOFTWARE\\Classes\\CLSID\\{5Y5}\\InprocServer32",
            {{"", "C:\\windows\\system32\\catroot\\cat.dll"}});
@@ -792,6 +796,13 @@ INSTANTIATE_TEST_SUITE_P(
         LocationValue("LocationClimbingIntoAnotherProgram",
                       "C:\\Program Files\\Hostile\\..\\Other\\other.exe"),
         FileItem("AnotherInstalledProgram", 4, "{pf}\\Other"),
+        // Naming another program's folder must not make what points into it the program's.
+        HostileCase{"AnotherProgramsFolderAsEvidence",
+                    [](DbSoft&, DbEntry& entry, RemovalTest&) {
+                      entry.files.push_back(DbItem{4, "{pf}\\Other"});
+                      entry.registry.push_back(DbItem{3, "HKLM{sw}{ms}{win}{cv}\\Run\\Other"});
+                      entry.registry.push_back(DbItem{2, "HKCR\\CLSID\\{07}"});
+                    }},
         FileItem("AdminShare", 4, "\\\\localhost\\C$\\Program Files"),
         FileItem("AdminShareLoopback", 4, "\\\\127.0.0.1\\c$\\windows\\system32"),
         FileItem("AdminShareLongForm", 4, "\\\\?\\UNC\\localhost\\c$\\users\\root"),

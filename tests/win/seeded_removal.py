@@ -29,6 +29,9 @@ SERVICE = "KestrelUpdate"
 PROCESS = "kestrel.exe"
 LINK = FOLDER + "\\profile-link"
 LINK_TARGET = "C:\\users\\root\\Documents\\Keep"
+# A file link, which Wine shows as a plain file: deleting it would delete what it points at.
+FILE_LINK = FOLDER + "\\settings-link.ini"
+FILE_LINK_TARGET = "C:\\windows\\win.ini"
 
 # Places no removal may take, and other programs' files.
 PROTECTED = [
@@ -41,6 +44,7 @@ PROTECTED = [
     "C:\\users\\root\\Desktop",
     "C:\\users\\root\\Documents",
     LINK_TARGET + "\\precious.txt",
+    FILE_LINK_TARGET,
     "C:\\users\\root\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
     "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
     "C:\\users\\Public\\Desktop",
@@ -120,6 +124,8 @@ def main():
             with open(os.path.join(target, "precious.txt"), "w", encoding="utf-8") as keep:
                 keep.write("not the program's\n")
             os.symlink(target, se.linux_path(args.prefix, LINK))
+            os.symlink(se.linux_path(args.prefix, FILE_LINK_TARGET),
+                       se.linux_path(args.prefix, FILE_LINK))
 
             process = start_process(args, scratch)
             dry = None
@@ -153,6 +159,18 @@ def main():
                 problems.append("the dry run ended %s" % PROCESS)
 
             removal = ss.parse("remove", *runner.run("sorvane-cli.exe", "remove", NAME, "--json"))
+            # The removal did exactly what the dry run planned, and listed the links as kept.
+            planned = {(step["action"], step["target"]) for step in steps
+                       if step.get("outcome") == "planned"}
+            done = {(step["action"], step["target"]) for step in removal["programs"][0]["steps"]
+                    if step.get("outcome") in ("done", "gone", "kept")}
+            differ = sorted(item for item in planned ^ done if item[0] != "empty folder")
+            if differ:
+                problems.append("the dry run and the removal differ in %s" % differ[:5])
+            if removal["programs"][0]["failed"]:
+                problems.append("the removal failed for %s" % [
+                    step["target"] for step in removal["programs"][0]["steps"]
+                    if step.get("outcome") == "failed"])
             ended = [step["target"] for step in removal["programs"][0]["steps"]
                      if step.get("action") == "process" and not step["refused"]]
             if not ended:
@@ -167,10 +185,10 @@ def main():
                          "C:\\windows\\netsurf.ini"]:
                 if os.path.lexists(se.linux_path(args.prefix, path)) and path != FOLDER:
                     problems.append("%s is still there" % path)
-            # The folder itself may stay only because Wine cannot remove the link in it.
-            left = os.listdir(se.linux_path(args.prefix, FOLDER)) \
+            # The folder itself may stay only because Wine cannot remove the links in it.
+            left = sorted(os.listdir(se.linux_path(args.prefix, FOLDER))) \
                 if os.path.isdir(se.linux_path(args.prefix, FOLDER)) else []
-            if left not in ([], ["profile-link"]):
+            if not set(left) <= {"profile-link", "settings-link.ini"}:
                 problems.append("the program's folder still holds %s" % left)
             for path in PROTECTED:
                 if not os.path.exists(se.linux_path(args.prefix, path)):
@@ -181,9 +199,10 @@ def main():
                 problems.append("the service manager still knows %s" % SERVICE)
             detail = ss.parse("detail", *runner.run("sorvane-cli.exe", "detail", NAME, "--json"))
             leftover = [row["path"] for row in detail["registry"] + detail["files"]]
-            # Wine cannot remove the link, so the folder that holds it stays.
-            if left == ["profile-link"]:
-                leftover = [path for path in leftover if path != FOLDER]
+            # Wine cannot remove the links, so the folder that holds them stays.
+            if left:
+                leftover = [path for path in leftover
+                            if path != FOLDER and not path.lower().startswith(FOLDER.lower() + "\\")]
             if leftover:
                 problems.append("the detail view still lists %s" % leftover[:5])
         except (RuntimeError, OSError, subprocess.TimeoutExpired) as error:
