@@ -140,6 +140,9 @@ class ListView {
   [[nodiscard]] int StateImage(int item) const;
   [[nodiscard]] std::vector<int> StateImages() const;
   [[nodiscard]] LPARAM Param(int item) const;
+  // Sorvane's result rows keep their tick in bit 0 of the item data (above it the record the
+  // row stands for): 1 ticked, 0 clear.
+  [[nodiscard]] LPARAM Tick(int item) const { return Param(item) & 1; }
   [[nodiscard]] bool IsSelected(int item) const;
   [[nodiscard]] bool IsFocused(int item) const;
   // LVIR_BOUNDS and friends, client coordinates.

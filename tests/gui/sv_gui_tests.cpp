@@ -57,11 +57,14 @@ struct Machine {
   long long stamp = 0;
 };
 
+// The rows the detail page lists: what the removal policy keeps ("kept") is not among them.
 std::vector<std::pair<std::wstring, std::wstring>> PathRows(const json& rows) {
   std::vector<std::pair<std::wstring, std::wstring>> result;
-  for (const auto& row : rows)
+  for (const auto& row : rows) {
+    if (row.contains("kept")) continue;
     result.emplace_back(Wide(row.at("path").get<std::string>()),
                         Wide(row.at("type").get<std::string>()));
+  }
   return result;
 }
 
@@ -297,7 +300,7 @@ TEST_F(Sorvane, ScanListsSupportedBeforeUnsupportedProgramsAndTheResidues) {
       EXPECT_FALSE(seenUnsupported) << "a supported row after an unsupported one";
       EXPECT_EQ(images[item], 1) << "a new supported row is not ticked";
     }
-    EXPECT_EQ(installed.Param(static_cast<int>(item)), 0);
+    EXPECT_EQ(installed.Tick(static_cast<int>(item)), 0);
   }
   std::sort(numbers.begin(), numbers.end(),
             [](const auto& a, const auto& b) { return std::stoi(a) < std::stoi(b); });
@@ -392,7 +395,7 @@ TEST_F(Sorvane, DoubleClickOnASupportedOrResidueRowShowsItsDetail) {
         kScanTimeout))
         << "page " << Page() << ", " << files.Count() << " file rows (want " << detail.files.size()
         << "), " << registry.Count() << " registry rows (want " << detail.registry.size() << ")";
-    EXPECT_EQ(list.Param(item), 0) << "opening the detail view ticked the row";
+    EXPECT_EQ(list.Tick(item), 0) << "opening the detail view ticked the row";
     EXPECT_EQ(Text(C(ids::labUS1Type)), residue ? L"Residual" : L"Installation");
     EXPECT_EQ(Text(C(ids::labUS1Soft)), shownName);
     const auto compare = [](const ListView& shown,
@@ -454,7 +457,7 @@ TEST_P(TickRow, ShowsTheTickAndTakesItBack) {
     // Selecting the row by its name focuses it and must leave the tick alone.
     ASSERT_TRUE(installed.ClickRow(item));
     ASSERT_TRUE(WaitUntil([&] { return installed.IsFocused(item); }));
-    start = installed.Param(item);
+    start = installed.Tick(item);
     EXPECT_EQ(start, 0) << "a click on the row's name ticked it";
   }
   for (const LPARAM tick : {1 - start, start}) {
@@ -463,7 +466,7 @@ TEST_P(TickRow, ShowsTheTickAndTakesItBack) {
     } else {
       ASSERT_TRUE(installed.ClickStateIcon(item)) << "the row shows no state image";
     }
-    ASSERT_TRUE(WaitUntil([&] { return installed.Param(item) == tick; })) << "tick " << tick;
+    ASSERT_TRUE(WaitUntil([&] { return installed.Tick(item) == tick; })) << "tick " << tick;
     EXPECT_TRUE(WaitUntil([&] { return installed.StateImage(item) == (tick ? 2 : 1); }))
         << "state image " << installed.StateImage(item) << " for tick " << tick;
     EXPECT_EQ(others(), before) << "another row changed";
@@ -485,7 +488,7 @@ TEST_F(Sorvane, SelectAllTicksTheSupportedRowsAndEveryResidue) {
     const LPARAM tick = checked ? 1 : 0;
     EXPECT_TRUE(WaitUntil([&] {
       for (int item = 0; item < residues.Count(); ++item)
-        if (residues.Param(item) != tick) return false;
+        if (residues.Tick(item) != tick) return false;
       return true;
     })) << "the residues' ticks";
     EXPECT_TRUE(WaitUntil([&] {
@@ -493,7 +496,7 @@ TEST_F(Sorvane, SelectAllTicksTheSupportedRowsAndEveryResidue) {
       for (size_t item = 0; item < rows.size(); ++item) {
         const bool supported = rows[item][2] == L"Supported";
         const int row = static_cast<int>(item);
-        if (installed.Param(row) != (supported ? tick : 0)) return false;
+        if (installed.Tick(row) != (supported ? tick : 0)) return false;
         if (installed.StateImage(row) != (supported ? (checked ? 2 : 1) : 3)) return false;
       }
       return true;
@@ -522,14 +525,14 @@ TEST_P(CleanWithout, IsAnsweredAndRemovesNothing) {
     const int item = installed.Find(1, TheMachine().unsupported.at(0).name);
     ASSERT_GE(item, 0);
     ASSERT_TRUE(installed.ClickStateIcon(item));
-    ASSERT_TRUE(WaitUntil([&] { return installed.Param(item) == 1; })) << "the row was not ticked";
+    ASSERT_TRUE(WaitUntil([&] { return installed.Tick(item) == 1; })) << "the row was not ticked";
     EXPECT_EQ(installed.StateImage(item), 3) << "an unsupported row keeps its mark when ticked";
   }
   if (wanted.tickSupported) {
     const int item = installed.Find(1, TheMachine().supported.at(0).name);
     ASSERT_GE(item, 0);
     ASSERT_TRUE(installed.ClickStateIcon(item));
-    ASSERT_TRUE(WaitUntil([&] { return installed.Param(item) == 1; })) << "the row was not ticked";
+    ASSERT_TRUE(WaitUntil([&] { return installed.Tick(item) == 1; })) << "the row was not ticked";
     EXPECT_EQ(installed.StateImage(item), 2);
   }
   const auto before = installed.Rows();
@@ -578,7 +581,7 @@ TEST_F(Sorvane, RemovalOfOneTickedSupportedProgram) {
   const int installedBefore = installed.Count();
   const int residuesBefore = residues.Count();
   ASSERT_TRUE(installed.ClickStateIcon(item));
-  ASSERT_TRUE(WaitUntil([&] { return installed.Param(item) == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return installed.Tick(item) == 1; }));
   EXPECT_EQ(installed.StateImage(item), 2);
 
   ASSERT_TRUE(Click(C(ids::imgClean)));
