@@ -87,7 +87,10 @@ void PrintSteps(std::ostream& out, const std::vector<Step>& steps) {
     if (!quiet && !step.event.reason.empty()) out << "\t(" << step.event.reason << ")";
     out << "\n";
     for (const engine::TreeEntry& entry : step.contents) {
-      out << "        " << (entry.link ? "link\t" : entry.folder ? "folder\t" : "file\t")
+      out << "        "
+          << (entry.link     ? "link\t"
+              : entry.folder ? "folder\t"
+                             : "file\t")
           << entry.path;
       if (entry.link) out << "\t-> " << entry.linkTarget;
       out << "\n";
@@ -156,8 +159,9 @@ int RunRemove(Context& context, std::span<const std::string> args) {
     std::string failure;
     engine::RemovalResult result;
     try {
-      result = engine::RemoveSoftware(env, gate, programs[n], name,
-                                      residual ? engine::kResidue : engine::kInstalledProgram, true);
+      result =
+          engine::RemoveSoftware(env, gate, programs[n], name,
+                                 residual ? engine::kResidue : engine::kInstalledProgram, true);
     } catch (const std::exception& error) {
       failure = error.what();
       code = kExitError;
@@ -169,8 +173,12 @@ int RunRemove(Context& context, std::span<const std::string> args) {
     const int kept = result.Count(engine::Outcome::Kept);
     if (failed > 0) code = kExitError;
     if (arguments.Has("json")) {
-      json program = {{"name", name},         {"steps", StepsJson(steps)}, {"allowed", done},
-                      {"refused", refused},   {"failed", failed},          {"kept", kept},
+      json program = {{"name", name},
+                      {"steps", StepsJson(steps)},
+                      {"allowed", done},
+                      {"refused", refused},
+                      {"failed", failed},
+                      {"kept", kept},
                       {"complete", failure.empty() && result.Complete()}};
       if (!failure.empty()) program["error"] = failure;
       results.push_back(std::move(program));

@@ -145,7 +145,11 @@ void PrintPlan(std::ostream& out, const engine::RemovalPlan& plan) {
     out << (item.decision.allowed ? "    " : "    refused ") << engine::GateActionName(item.action)
         << "\t" << item.target << "\t(" << item.evidence << "; " << item.decision.reason << ")\n";
     for (const engine::TreeEntry& tree : item.contents) {
-      out << "        " << (tree.link ? "link\t" : tree.folder ? "folder\t" : "file\t") << tree.path;
+      out << "        "
+          << (tree.link     ? "link\t"
+              : tree.folder ? "folder\t"
+                            : "file\t")
+          << tree.path;
       if (tree.link) out << "\t-> " << tree.linkTarget;
       out << "\n";
     }

@@ -152,8 +152,8 @@ std::optional<platform::PathIdentity> DeletionGate::Identity(const std::string& 
 
 ItemResult DeletionGate::Report(const PlanItem& item, ItemResult result) const {
   if (observer_) {
-    observer_(GateEvent{item.action, item.target, result.outcome == Outcome::Refused,
-                        result.reason, result.outcome, &item});
+    observer_(GateEvent{item.action, item.target, result.outcome == Outcome::Refused, result.reason,
+                        result.outcome, &item});
   }
   return result;
 }
@@ -171,9 +171,9 @@ bool DeletionGate::StillThere(const PlanItem& item) const {
                                         registry::KeyPathOf(item.target),
                                         platform::KeyAccess::Read) != nullptr;
     case GateAction::DeleteValue: {
-      auto key = platform_.registry.OpenKey(registry::RootKeyOfPath(item.keyPath),
-                                            registry::KeyPathOf(item.keyPath),
-                                            platform::KeyAccess::Read);
+      auto key =
+          platform_.registry.OpenKey(registry::RootKeyOfPath(item.keyPath),
+                                     registry::KeyPathOf(item.keyPath), platform::KeyAccess::Read);
       return key && key->QueryValue(item.valueName).has_value();
     }
     case GateAction::RemoveService: {
@@ -246,7 +246,8 @@ ItemResult DeletionGate::DeleteFile(const PlanItem& item, const std::string& can
   const auto identity = Identity(canonical);
   if (!identity) return {Outcome::Gone, "was not there any more"};
   // A path through a link, or a file link the system follows (Wine), leads elsewhere.
-  if (Folded(identity->finalPath) != canonical) return {Outcome::Kept, LinkReason(identity->finalPath)};
+  if (Folded(identity->finalPath) != canonical)
+    return {Outcome::Kept, LinkReason(identity->finalPath)};
   if (identity->attributes & platform::kAttrDirectory)
     return {Outcome::Kept, "is a folder, not a file"};
   // Shortcuts are deleted as they are; the database's files may be read-only.
@@ -264,8 +265,10 @@ ItemResult DeletionGate::DeleteTree(const PlanItem& item, const std::string& can
   platform::FileSystem& files = platform_.files;
   const auto identity = Identity(canonical);
   if (!identity) return {Outcome::Gone, "was not there any more"};
-  if (Folded(identity->finalPath) != canonical) return {Outcome::Kept, LinkReason(identity->finalPath)};
-  if (!(identity->attributes & platform::kAttrDirectory)) return {Outcome::Kept, "is a file, not a folder"};
+  if (Folded(identity->finalPath) != canonical)
+    return {Outcome::Kept, LinkReason(identity->finalPath)};
+  if (!(identity->attributes & platform::kAttrDirectory))
+    return {Outcome::Kept, "is a file, not a folder"};
   if (identity->attributes & platform::kAttrReparsePoint) {
     // The system opened the link itself: removing it leaves its target alone.
     const platform::WinError error = files.RemoveDir(canonical);
@@ -309,21 +312,23 @@ ItemResult DeletionGate::DeleteTree(const PlanItem& item, const std::string& can
   const platform::WinError error = files.RemoveDir(canonical);
   if (IsGone(files, canonical)) return {Outcome::Done, {}};
   if (failed > 0) {
-    return {Outcome::Failed, std::to_string(failed) + " of its entries could not be removed, first " +
-                                 firstProblem};
+    return {Outcome::Failed,
+            std::to_string(failed) + " of its entries could not be removed, first " + firstProblem};
   }
   if (kept > 0) {
     return {Outcome::Kept, "it holds what is kept: " + firstProblem};
   }
-  return {Outcome::Failed, ErrorText(error == platform::kSuccess ? 145 : error) +
-                               (error == 145 ? ": it holds files that appeared after the plan was made" : "")};
+  return {Outcome::Failed,
+          ErrorText(error == platform::kSuccess ? 145 : error) +
+              (error == 145 ? ": it holds files that appeared after the plan was made" : "")};
 }
 
 ItemResult DeletionGate::RemoveEmptyDir(const PlanItem&, const std::string& canonical) {
   platform::FileSystem& files = platform_.files;
   const auto identity = Identity(canonical);
   if (!identity) return {Outcome::Gone, "was not there any more"};
-  if (Folded(identity->finalPath) != canonical) return {Outcome::Kept, LinkReason(identity->finalPath)};
+  if (Folded(identity->finalPath) != canonical)
+    return {Outcome::Kept, LinkReason(identity->finalPath)};
   if (!IsDirEmpty(platform_, canonical)) return {Outcome::Kept, "other things are still in it"};
   const platform::WinError error = files.RemoveDir(canonical);
   if (IsGone(files, canonical)) return {Outcome::Done, {}};
@@ -336,7 +341,8 @@ ItemResult DeletionGate::DeleteKey(const PlanItem& item) {
   if (!platform_.registry.OpenKey(hive, path, platform::KeyAccess::Read))
     return {Outcome::Gone, "was not there any more"};
   registry_.DeleteRegistryItem(item.target, registry::kItemKey);
-  if (!platform_.registry.OpenKey(hive, path, platform::KeyAccess::Read)) return {Outcome::Done, {}};
+  if (!platform_.registry.OpenKey(hive, path, platform::KeyAccess::Read))
+    return {Outcome::Done, {}};
   return {Outcome::Failed, "the key, or a key below it, could not be deleted (access denied)"};
 }
 
@@ -359,7 +365,8 @@ ItemResult DeletionGate::RemoveService(const PlanItem& item) {
   if (answer == -2) {
     platform::WinError error = platform::kSuccess;
     if (auto manager = platform_.services.OpenManager()) (void)manager->Open(item.target, &error);
-    if (error == platform::kErrorServiceDoesNotExist) return {Outcome::Gone, "was not there any more"};
+    if (error == platform::kErrorServiceDoesNotExist)
+      return {Outcome::Gone, "was not there any more"};
     return {Outcome::Failed, "the service could not be opened (" + ErrorText(error) + ")"};
   }
   // Gone, or marked for deletion: it goes once it has stopped and nobody holds it open.

@@ -58,8 +58,7 @@ class DeletionGate {
 
   // --- Decisions for the lookups (shortcuts, install folders) and the tests ---
 
-  [[nodiscard]] bool AllowsPath(std::string_view path,
-                                policy::PathUse use = policy::PathUse::Tree,
+  [[nodiscard]] bool AllowsPath(std::string_view path, policy::PathUse use = policy::PathUse::Tree,
                                 policy::Source source = policy::Source::Machine) const;
   [[nodiscard]] bool AllowsKey(std::string_view fullKeyPath) const;
   [[nodiscard]] bool AllowsValue(std::string_view fullKeyPath, std::string_view valueName) const;
@@ -71,7 +70,9 @@ class DeletionGate {
     return policy_->CanonicalPath(path);
   }
   // The folders of the policy's table on this machine, canonical and sorted.
-  [[nodiscard]] std::vector<std::string> ProtectedFolders() const { return policy_->PlaceFolders(); }
+  [[nodiscard]] std::vector<std::string> ProtectedFolders() const {
+    return policy_->PlaceFolders();
+  }
 
   // The policy's decision on an item, as the plan records it.
   [[nodiscard]] policy::Decision Decide(const PlanItem& item) const;
@@ -80,7 +81,9 @@ class DeletionGate {
   // observer.
   ItemResult Execute(const PlanItem& item);
   // An item the removal keeps without asking (it must not go once something failed).
-  ItemResult Keep(const PlanItem& item, ItemResult result) const { return Report(item, std::move(result)); }
+  ItemResult Keep(const PlanItem& item, ItemResult result) const {
+    return Report(item, std::move(result));
+  }
 
  private:
   ItemResult Report(const PlanItem& item, ItemResult result) const;

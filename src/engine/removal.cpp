@@ -101,8 +101,7 @@ namespace {
 // The system reaches `path` itself, not through a link or at its target.
 bool ReachesItself(platform::FileSystem& files, const std::string& path) {
   const auto identity = files.Identify(path);
-  return identity &&
-         policy::FoldedPathText(identity->finalPath) == policy::FoldedPathText(path);
+  return identity && policy::FoldedPathText(identity->finalPath) == policy::FoldedPathText(path);
 }
 
 }  // namespace

@@ -27,7 +27,6 @@ std::string ParentWithBackslash(std::string_view path) {
   return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
-
 class PlanBuilder {
  public:
   PlanBuilder(const RunEnvironment& env, DeletionGate& gate, RemovalPlan& plan)
@@ -57,10 +56,9 @@ class PlanBuilder {
       item.target = item.keyPath + "\\" + item.valueName;
     item.decision = gate_.Decide(item);
     if (item.decision.allowed && IsPathAction(item.action)) Inspect(item);
-    const bool deletion = item.action == GateAction::DeleteFile ||
-                          item.action == GateAction::DeleteTree ||
-                          item.action == GateAction::DeleteKey ||
-                          item.action == GateAction::DeleteValue;
+    const bool deletion =
+        item.action == GateAction::DeleteFile || item.action == GateAction::DeleteTree ||
+        item.action == GateAction::DeleteKey || item.action == GateAction::DeleteValue;
     if (item.status.empty() && deletion) item.status = Deleting(item.target);
     // The same thing found twice is done once, where it was found first.
     const std::string identity = Identity(item);
@@ -68,15 +66,16 @@ class PlanBuilder {
       duplicate_ = item;
       return duplicate_;
     }
-    if (item.decision.allowed && (IsPathAction(item.action) || item.action == GateAction::RemoveEmptyDir))
+    if (item.decision.allowed &&
+        (IsPathAction(item.action) || item.action == GateAction::RemoveEmptyDir))
       planned_.insert(identity);
     plan_.items.push_back(std::move(item));
     return plan_.items.back();
   }
 
   // A folder of the program's: its tree, then its parent once nothing else is left there.
-  void AddTree(PlanStep step, const std::string& folder, const std::string& evidence,
-               Source source, std::string detailType = {}) {
+  void AddTree(PlanStep step, const std::string& folder, const std::string& evidence, Source source,
+               std::string detailType = {}) {
     PlanItem& tree = Add(step, GateAction::DeleteTree, folder, evidence, PathUse::Tree, source);
     tree.detailType = std::move(detailType);
     if (!tree.decision.allowed) return;
@@ -196,8 +195,8 @@ void ListTree(platform::FileSystem& files, const std::string& folder, std::vecto
     item.path = WithTrailingBackslash(folder) + entry.name;
     item.folder = entry.IsDirectory();
     const auto identity = files.Identify(item.path);
-    const bool leadsElsewhere =
-        identity && policy::FoldedPathText(identity->finalPath) != policy::FoldedPathText(item.path);
+    const bool leadsElsewhere = identity && policy::FoldedPathText(identity->finalPath) !=
+                                                policy::FoldedPathText(item.path);
     item.link = (entry.attributes & platform::kAttrReparsePoint) != 0 || leadsElsewhere;
     if (identity && item.link) item.linkTarget = identity->finalPath;
     if (item.folder && !item.link) ListTree(files, item.path, out, depth + 1);
@@ -255,13 +254,16 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
     reg.FindInstallerProducts(facts.databaseName, productKeys, facts.packedProductCode);
   }
   StringList locationFolders;
-  if (!locationKeys.empty()) reg.CollectFoldersFromValues(locationKeys, valueNames, locationFolders);
+  if (!locationKeys.empty())
+    reg.CollectFoldersFromValues(locationKeys, valueNames, locationFolders);
   const std::string code = info[kInfoInstallFolder];
-  const std::string codeFolder = TrimView(code).empty() ? std::string() : InstallFolderOf(platform, code);
+  const std::string codeFolder =
+      TrimView(code).empty() ? std::string() : InstallFolderOf(platform, code);
   facts.installFolders = locationFolders;
   if (const std::string text = InstallFolderText(platform, code); !text.empty())
     facts.installFolders.push_back(text);
-  if (IsFullyQualifiedPath(entry.InstallLocation)) facts.installFolders.push_back(entry.InstallLocation);
+  if (IsFullyQualifiedPath(entry.InstallLocation))
+    facts.installFolders.push_back(entry.InstallLocation);
   // The folders the database names are the program's own places too, where the policy can
   // place them (outside the roots programs share, only when they carry its name).
   db.GetSoftItemsById(program.softwareId, 0, 1, items);
@@ -279,7 +281,8 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
     reg.FindServiceKeys(service, keys);
     // The service's keys go with it, under its one status line.
     for (const std::string& key : keys)
-      builder.Add(PlanStep::Services, GateAction::DeleteKey, key, "the key of the service " + service)
+      builder
+          .Add(PlanStep::Services, GateAction::DeleteKey, key, "the key of the service " + service)
           .status = " ";
   }
 
@@ -307,8 +310,9 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
     const std::string path = line.substr(1);
     switch (line[0]) {
       case '1':
-        builder.Add(PlanStep::Items, GateAction::DeleteFile, path, "a file the database names",
-                    PathUse::File, Source::Database)
+        builder
+            .Add(PlanStep::Items, GateAction::DeleteFile, path, "a file the database names",
+                 PathUse::File, Source::Database)
             .detailType = "File";
         break;
       case '4':
@@ -316,13 +320,15 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
                         "Directory");
         break;
       case '2':
-        builder.Add(PlanStep::Items, GateAction::DeleteKey, path, "a key the database names",
-                    PathUse::File, Source::Database)
+        builder
+            .Add(PlanStep::Items, GateAction::DeleteKey, path, "a key the database names",
+                 PathUse::File, Source::Database)
             .detailType = "Key";
         break;
       case '3':
-        builder.Add(PlanStep::Items, GateAction::DeleteValue, path, "a value the database names",
-                    PathUse::File, Source::Database)
+        builder
+            .Add(PlanStep::Items, GateAction::DeleteValue, path, "a value the database names",
+                 PathUse::File, Source::Database)
             .detailType = "Value";
         break;
       default:
@@ -344,19 +350,23 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
   StringList allowedFolders;
   for (const Folder& folder : folders) {
     builder.AddTree(PlanStep::Folders, folder.path, folder.evidence, folder.source);
-    if (gate.AllowsPath(folder.path, PathUse::Tree, folder.source)) allowedFolders.push_back(folder.path);
+    if (gate.AllowsPath(folder.path, PathUse::Tree, folder.source))
+      allowedFolders.push_back(folder.path);
   }
   const auto addRegistrations = [&](const StringList& searchFolders, auto&& add) {
     if (searchFolders.empty()) return;
     if (reg.FindComClasses(searchFolders, typeLibraries, keys) <= 0) return;
-    for (const std::string& key : keys) add(key, "a COM class served from the program's folder");
+    for (const std::string& key : keys)
+      add(key, "a COM class served from the program's folder");
     if (typeLibraries.empty()) return;
     gate.Policy().AddTypeLibraries(typeLibraries);
     const StringList libraries = typeLibraries;
     reg.FindTypeLibraries(libraries, keys);
-    for (const std::string& key : keys) add(key, "a type library of the program's classes");
+    for (const std::string& key : keys)
+      add(key, "a type library of the program's classes");
     reg.FindInterfaces(libraries, keys);
-    for (const std::string& key : keys) add(key, "an interface of the program's type library");
+    for (const std::string& key : keys)
+      add(key, "an interface of the program's type library");
   };
   addRegistrations(allowedFolders, [&](const std::string& key, const char* evidence) {
     builder.Add(PlanStep::Registrations, GateAction::DeleteKey, key, evidence).detailType = "Key";
@@ -379,8 +389,7 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
 
   const auto addInstaller = [&](const StringList& found, const char* evidence) {
     for (const std::string& key : found) {
-      PlanItem& item =
-          builder.Add(PlanStep::Installer, GateAction::DeleteKey, key, evidence);
+      PlanItem& item = builder.Add(PlanStep::Installer, GateAction::DeleteKey, key, evidence);
       item.detailType = "Key";
       if (item.decision.allowed || facts.packedProductCode.empty()) continue;
       // A component or upgrade code other products list too: only this product's entry goes.
@@ -417,8 +426,9 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
         builder.AddTree(PlanStep::Shortcuts, path, "a program group the database names",
                         Source::Database, "Shortcut");
       } else {
-        builder.Add(PlanStep::Shortcuts, GateAction::DeleteFile, path,
-                    "a shortcut the database names", PathUse::Shortcut, Source::Database)
+        builder
+            .Add(PlanStep::Shortcuts, GateAction::DeleteFile, path, "a shortcut the database names",
+                 PathUse::Shortcut, Source::Database)
             .detailType = "Shortcut";
       }
     }
@@ -430,12 +440,14 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
     reg.FindProgramTracesOfEntry(facts.uninstallKey, traces);
     for (const std::string& trace : traces) {
       if (trace.size() < 2) continue;
-      builder.Add(PlanStep::Traces, trace[0] == '3' ? GateAction::DeleteValue : GateAction::DeleteKey,
+      builder.Add(PlanStep::Traces,
+                  trace[0] == '3' ? GateAction::DeleteValue : GateAction::DeleteKey,
                   trace.substr(1), "a trace of the program's Uninstall entry");
     }
     // Its deletion writes no status line of its own.
-    builder.Add(PlanStep::UninstallEntry, GateAction::DeleteKey, facts.uninstallKey,
-                "the program's own Uninstall entry")
+    builder
+        .Add(PlanStep::UninstallEntry, GateAction::DeleteKey, facts.uninstallKey,
+             "the program's own Uninstall entry")
         .status = " ";
   }
 
@@ -445,7 +457,8 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
     StringList detailFolders = locationFolders;
     if (detailFolders.empty() && !codeFolder.empty()) detailFolders.push_back(codeFolder);
     for (const std::string& folder : detailFolders) {
-      if (gate.AllowsPath(folder, PathUse::Tree, Source::Machine)) plan.detailFolders.push_back(folder);
+      if (gate.AllowsPath(folder, PathUse::Tree, Source::Machine))
+        plan.detailFolders.push_back(folder);
     }
     std::set<std::string> detailSet, removalSet;
     for (const std::string& folder : plan.detailFolders)
@@ -527,7 +540,8 @@ std::vector<ListedProgram> MatchInstalledPrograms(const RunEnvironment& env) {
   return listed;
 }
 
-std::optional<ListedProgram> FindInstalledProgram(const RunEnvironment& env, std::string_view name) {
+std::optional<ListedProgram> FindInstalledProgram(const RunEnvironment& env,
+                                                  std::string_view name) {
   for (ListedProgram& program : MatchInstalledPrograms(env)) {
     if (program.displayName == name) return std::move(program);
   }

@@ -240,7 +240,8 @@ bool detail::IsResidue(platform::Platform& platform, TUFileOp& db, TURegistryOp&
     reg.FindInstallerProducts(name, paths, productCode);
   }
   if (!paths.empty()) return true;
-  if (db.GetSoftInfoById(softwareId, info, locationKeys, valueNames) > 0 && info.size() >= kInfoSize) {
+  if (db.GetSoftInfoById(softwareId, info, locationKeys, valueNames) > 0 &&
+      info.size() >= kInfoSize) {
     for (int kind = 1; kind <= 4; ++kind) {
       if (FindShortcutsIn(platform, gate, info[kInfoDesktop + static_cast<std::size_t>(kind) - 1],
                           kind, paths, listings) > 0)
@@ -273,7 +274,8 @@ void ScanSoftware(const RunEnvironment& caller) {
     const bool indexed = env.searches == SearchMode::Indexed;
     // A scan changes nothing, so the folders and keys it tests are listed once for the run.
     std::optional<platform::RunListings> listings;
-    if (indexed) listings.emplace(platform.files, platform.registry, platform.system.Is64BitBuild());
+    if (indexed)
+      listings.emplace(platform.files, platform.registry, platform.system.Is64BitBuild());
     TUFileOp db = OpenDatabase(env);
     db.UseListings(listings ? &*listings : nullptr);
     TURegistryOp reg = OpenRegistry(env);
@@ -329,8 +331,8 @@ void ScanSoftware(const RunEnvironment& caller) {
     for (std::size_t n = 0; n < left.size(); ++n) {
       const std::string& name = left[n];
       AdvanceGauge(window);
-      if (!IsResidue(platform, db, reg, gate, name, matcher.Ids()[n], products ? &*products : nullptr,
-                     listings ? &listings->folders : nullptr)) {
+      if (!IsResidue(platform, db, reg, gate, name, matcher.Ids()[n],
+                     products ? &*products : nullptr, listings ? &listings->folders : nullptr)) {
         continue;
       }
       ListRow row;
@@ -383,9 +385,8 @@ void GatherDetails(const RunEnvironment& caller) {
 
     ProgramRef program = window.DetailProgram();
     if (program.softwareId.empty()) program = ResolveProgramByName(env, name);
-    const std::uint16_t residual = window.Text(Label::labUS1Type) == kKindResidual
-                                       ? kResidue
-                                       : kInstalledProgram;
+    const std::uint16_t residual =
+        window.Text(Label::labUS1Type) == kKindResidual ? kResidue : kInstalledProgram;
     const RemovalPlan plan = PlanRemoval(env, gate, program, name, residual);
     window.SetGaugeProgress(30);
     for (const PlanItem& item : plan.items) {
@@ -409,9 +410,9 @@ void GatherDetails(const RunEnvironment& caller) {
           do {
             const platform::FindData& entry = search->Current();
             if (!entry.IsDirectory()) {
-              window.AddRow(ListView::lstvUS2File,
-                            ListRow{std::to_string(++fileNumber),
-                                    {LowerAscii(prefix + entry.name), "File"}});
+              window.AddRow(
+                  ListView::lstvUS2File,
+                  ListRow{std::to_string(++fileNumber), {LowerAscii(prefix + entry.name), "File"}});
             }
           } while (search->Next());
         }

@@ -23,8 +23,8 @@ bool IsDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ')
     base.remove_suffix(1);
   const std::string folded = LowerAscii(base);
-  static constexpr std::array<std::string_view, 6> kDevices{"con",   "prn",    "aux",
-                                                            "nul",   "conin$", "conout$"};
+  static constexpr std::array<std::string_view, 6> kDevices{"con", "prn",    "aux",
+                                                            "nul", "conin$", "conout$"};
   if (std::find(kDevices.begin(), kDevices.end(), folded) != kDevices.end()) return true;
   return folded.size() == 4 && (folded.starts_with("com") || folded.starts_with("lpt")) &&
          folded[3] >= '0' && folded[3] <= '9';
@@ -73,15 +73,16 @@ std::optional<std::vector<std::string_view>> NamesBelowDrive(std::string_view pa
 bool IsPlainFileName(std::string_view name) noexcept {
   if (name.empty() || name.front() == ' ' || name.back() == ' ' || name.back() == '.') return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
-    return IsPrintableAscii(c) && std::string_view("\\/:*?\"<>|~").find(c) == std::string_view::npos;
+    return IsPrintableAscii(c) &&
+           std::string_view("\\/:*?\"<>|~").find(c) == std::string_view::npos;
   });
 }
 
 bool IsPlainDrivePath(std::string_view path) {
   const auto names = NamesBelowDrive(path);
   return names && std::all_of(names->begin(), names->end(), [](std::string_view name) {
-    return IsPlainFileName(name) && !IsDeviceName(name);
-  });
+           return IsPlainFileName(name) && !IsDeviceName(name);
+         });
 }
 
 const NameListing& FolderListings::ListingOf(const std::string& folder) {

@@ -144,8 +144,7 @@ constexpr Place kPlaces[] = {
     {Area::Files, "{localappdata}\\Microsoft", Standing::Shared, "Windows' own data"},
     {Area::Files, "{profile}\\AppData\\Roaming\\Microsoft", Standing::Shared, "Windows' own data"},
     {Area::Files, "{profile}\\AppData\\Local\\Microsoft", Standing::Shared, "Windows' own data"},
-    {Area::Files, "{profile}\\AppData\\LocalLow\\Microsoft", Standing::Shared,
-     "Windows' own data"},
+    {Area::Files, "{profile}\\AppData\\LocalLow\\Microsoft", Standing::Shared, "Windows' own data"},
     {Area::Files, "{profile}\\Application Data\\Microsoft", Standing::Shared, "Windows' own data"},
     {Area::Files, "{profile}\\Local Settings\\Application Data\\Microsoft", Standing::Shared,
      "Windows' own data"},
@@ -224,12 +223,10 @@ constexpr Place kPlaces[] = {
     {Area::Files, "{commonprograms}\\Administrative Tools", Standing::Shared,
      "a program group of Windows"},
     {Area::Files, "{programs}\\System Tools", Standing::Shared, "a program group of Windows"},
-    {Area::Files, "{commonprograms}\\System Tools", Standing::Shared,
-     "a program group of Windows"},
+    {Area::Files, "{commonprograms}\\System Tools", Standing::Shared, "a program group of Windows"},
     {Area::Files, "{programs}\\Maintenance", Standing::Shared, "a program group of Windows"},
     {Area::Files, "{commonprograms}\\Maintenance", Standing::Shared, "a program group of Windows"},
-    {Area::Files, "{programs}\\Windows PowerShell", Standing::Shared,
-     "a program group of Windows"},
+    {Area::Files, "{programs}\\Windows PowerShell", Standing::Shared, "a program group of Windows"},
     {Area::Files, "{commonprograms}\\Windows PowerShell", Standing::Shared,
      "a program group of Windows"},
     {Area::Files, "{programs}\\Windows Accessories", Standing::Shared,
@@ -267,7 +264,8 @@ constexpr Place kPlaces[] = {
     // Registrations in Windows' keys: one program's child, with evidence.
     {Area::Registry, "ANY\\{software}\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
      Standing::Registrations, "the Uninstall list", Evidence::UninstallEntry},
-    {Area::Registry, "ANY\\{software}\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache",
+    {Area::Registry,
+     "ANY\\{software}\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache",
      Standing::Registrations, "the Uninstall list's cache", Evidence::ArpCache},
     {Area::Registry, "ANY\\{software}\\Microsoft\\Windows\\CurrentVersion\\App Paths",
      Standing::Registrations, "the App Paths list", Evidence::AppPath},
@@ -277,7 +275,8 @@ constexpr Place kPlaces[] = {
     {Area::Registry,
      "HKLM\\{software}\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\<any>\\Components",
      Standing::Registrations, "the Installer's components", Evidence::InstallerShared},
-    {Area::Registry, "HKLM\\{software}\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes",
+    {Area::Registry,
+     "HKLM\\{software}\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes",
      Standing::Registrations, "the Installer's upgrade codes", Evidence::InstallerShared},
     {Area::Registry, "USER\\{software}\\Microsoft\\Installer\\Products", Standing::Registrations,
      "the Installer's products", Evidence::InstallerProduct},
@@ -302,7 +301,8 @@ constexpr Place kPlaces[] = {
      Standing::PathList, "the Installer's folders"},
     {Area::Registry, "USER\\{software}\\Microsoft\\Windows\\ShellNoRoam\\MUICache",
      Standing::PathList, "the program names cache"},
-    {Area::Registry, "USER\\{classes}\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache",
+    {Area::Registry,
+     "USER\\{classes}\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache",
      Standing::PathList, "the program names cache"},
     // The classes: a program's own ProgIDs and file types, and its COM registrations.
     {Area::Registry, "ANY\\{classes}", Standing::Classes, "the classes"},
@@ -353,27 +353,144 @@ constexpr Place kPlaces[] = {
 
 // File types and protocols that are Windows' own (class keys named by them are never a
 // program's, whatever points into its folders).
-constexpr std::string_view kSystemClasses[] = {
-    "txtfile", "inifile", "inffile", "exefile", "dllfile", "batfile", "cmdfile", "comfile",
-    "regfile", "lnkfile", "piffile", "scrfile", "htmlfile", "mhtmlfile", "xmlfile", "jsfile",
-    "jsefile", "vbsfile", "vbefile", "wsffile", "wshfile", "cplfile", "sysfile", "ocxfile",
-    "drvfile", "msifile", "Msi.Package", "Msi.Patch", "InternetShortcut", "CompressedFolder",
-    "ShellScrap", "http", "https", "ftp", "file", "mailto", "ldap", "news", "nntp", "snews",
-    "telnet", "rlogin", "tn3270", "callto", "res", "about", "javascript", "vbscript", "mk", "its",
-    "ms-its", "shell", "search-ms", "search", ".txt", ".ini", ".inf", ".exe", ".dll", ".com",
-    ".bat", ".cmd", ".lnk", ".url", ".pif", ".reg", ".htm", ".html", ".xml", ".js", ".vbs", ".msi"};
+constexpr std::string_view kSystemClasses[] = {"txtfile",
+                                               "inifile",
+                                               "inffile",
+                                               "exefile",
+                                               "dllfile",
+                                               "batfile",
+                                               "cmdfile",
+                                               "comfile",
+                                               "regfile",
+                                               "lnkfile",
+                                               "piffile",
+                                               "scrfile",
+                                               "htmlfile",
+                                               "mhtmlfile",
+                                               "xmlfile",
+                                               "jsfile",
+                                               "jsefile",
+                                               "vbsfile",
+                                               "vbefile",
+                                               "wsffile",
+                                               "wshfile",
+                                               "cplfile",
+                                               "sysfile",
+                                               "ocxfile",
+                                               "drvfile",
+                                               "msifile",
+                                               "Msi.Package",
+                                               "Msi.Patch",
+                                               "InternetShortcut",
+                                               "CompressedFolder",
+                                               "ShellScrap",
+                                               "http",
+                                               "https",
+                                               "ftp",
+                                               "file",
+                                               "mailto",
+                                               "ldap",
+                                               "news",
+                                               "nntp",
+                                               "snews",
+                                               "telnet",
+                                               "rlogin",
+                                               "tn3270",
+                                               "callto",
+                                               "res",
+                                               "about",
+                                               "javascript",
+                                               "vbscript",
+                                               "mk",
+                                               "its",
+                                               "ms-its",
+                                               "shell",
+                                               "search-ms",
+                                               "search",
+                                               ".txt",
+                                               ".ini",
+                                               ".inf",
+                                               ".exe",
+                                               ".dll",
+                                               ".com",
+                                               ".bat",
+                                               ".cmd",
+                                               ".lnk",
+                                               ".url",
+                                               ".pif",
+                                               ".reg",
+                                               ".htm",
+                                               ".html",
+                                               ".xml",
+                                               ".js",
+                                               ".vbs",
+                                               ".msi"};
 
 // Services of Windows (and Wine's stand-ins): never stopped or deleted.
-constexpr std::string_view kSystemServices[] = {
-    "RpcSs", "RpcEptMapper", "DcomLaunch", "PlugPlay", "Eventlog", "EventSystem", "Schedule",
-    "MSIServer", "TrustedInstaller", "Spooler", "Winmgmt", "wuauserv", "BITS", "CryptSvc",
-    "LanmanServer", "LanmanWorkstation", "Dhcp", "Dnscache", "nsi", "Netman", "Netlogon",
-    "NlaSvc", "SamSs", "LSM", "ProfSvc", "UserManager", "gpsvc", "Power", "SENS",
-    "SystemEventsBroker", "BrokerInfrastructure", "CoreMessagingRegistrar", "TermService",
-    "SessionEnv", "BFE", "MpsSvc", "SharedAccess", "WinDefend", "wscsvc", "W32Time", "AudioSrv",
-    "AudioEndpointBuilder", "Themes", "ShellHWDetection", "WSearch", "iphlpsvc", "FontCache",
-    "seclogon", "VSS", "swprv", "WinHttpAutoProxySvc", "Tcpip", "Afd", "NetBT", "Null", "Beep",
-    "MountMgr", "winebus", "winehid", "wineusb", "nsiproxy", "HTTP", "StiSvc", "Browser"};
+constexpr std::string_view kSystemServices[] = {"RpcSs",
+                                                "RpcEptMapper",
+                                                "DcomLaunch",
+                                                "PlugPlay",
+                                                "Eventlog",
+                                                "EventSystem",
+                                                "Schedule",
+                                                "MSIServer",
+                                                "TrustedInstaller",
+                                                "Spooler",
+                                                "Winmgmt",
+                                                "wuauserv",
+                                                "BITS",
+                                                "CryptSvc",
+                                                "LanmanServer",
+                                                "LanmanWorkstation",
+                                                "Dhcp",
+                                                "Dnscache",
+                                                "nsi",
+                                                "Netman",
+                                                "Netlogon",
+                                                "NlaSvc",
+                                                "SamSs",
+                                                "LSM",
+                                                "ProfSvc",
+                                                "UserManager",
+                                                "gpsvc",
+                                                "Power",
+                                                "SENS",
+                                                "SystemEventsBroker",
+                                                "BrokerInfrastructure",
+                                                "CoreMessagingRegistrar",
+                                                "TermService",
+                                                "SessionEnv",
+                                                "BFE",
+                                                "MpsSvc",
+                                                "SharedAccess",
+                                                "WinDefend",
+                                                "wscsvc",
+                                                "W32Time",
+                                                "AudioSrv",
+                                                "AudioEndpointBuilder",
+                                                "Themes",
+                                                "ShellHWDetection",
+                                                "WSearch",
+                                                "iphlpsvc",
+                                                "FontCache",
+                                                "seclogon",
+                                                "VSS",
+                                                "swprv",
+                                                "WinHttpAutoProxySvc",
+                                                "Tcpip",
+                                                "Afd",
+                                                "NetBT",
+                                                "Null",
+                                                "Beep",
+                                                "MountMgr",
+                                                "winebus",
+                                                "winehid",
+                                                "wineusb",
+                                                "nsiproxy",
+                                                "HTTP",
+                                                "StiSvc",
+                                                "Browser"};
 
 // Processes no removal may end: the system's own, and Wine's stand-ins for them.
 constexpr std::string_view kSystemProcesses[] = {
@@ -383,18 +500,20 @@ constexpr std::string_view kSystemProcesses[] = {
 
 // Words too common to tell one program from another.
 constexpr std::string_view kCommonWords[] = {
-    "windows", "microsoft", "system", "program", "programs", "files", "software", "setup",
-    "install", "installer", "update", "updater", "uninstall", "common", "shared", "data", "config",
-    "temp", "user", "users", "tool", "tools", "utility", "utilities", "service", "services",
-    "driver", "drivers", "helper", "manager", "edition", "version", "professional", "personal",
-    "deluxe", "free", "lite", "plus", "suite", "studio", "center", "centre", "online", "client",
-    "server", "desktop", "document", "documents", "corp", "corporation", "company", "limited",
-    "labs", "games", "media", "security", "inc.", "gmbh", "wine", "application"};
+    "windows",     "microsoft", "system",    "program",    "programs",     "files",     "software",
+    "setup",       "install",   "installer", "update",     "updater",      "uninstall", "common",
+    "shared",      "data",      "config",    "temp",       "user",         "users",     "tool",
+    "tools",       "utility",   "utilities", "service",    "services",     "driver",    "drivers",
+    "helper",      "manager",   "edition",   "version",    "professional", "personal",  "deluxe",
+    "free",        "lite",      "plus",      "suite",      "studio",       "center",    "centre",
+    "online",      "client",    "server",    "desktop",    "document",     "documents", "corp",
+    "corporation", "company",   "limited",   "labs",       "games",        "media",     "security",
+    "inc.",        "gmbh",      "wine",      "application"};
 
 // File types the system loads as programs: their version information says whose they are.
-constexpr std::string_view kImageTypes[] = {
-    ".exe", ".dll", ".sys", ".ocx", ".cpl", ".drv", ".scr", ".ax", ".acm", ".com", ".efi",
-    ".mui", ".tsp", ".node"};
+constexpr std::string_view kImageTypes[] = {".exe", ".dll", ".sys", ".ocx", ".cpl",
+                                            ".drv", ".scr", ".ax",  ".acm", ".com",
+                                            ".efi", ".mui", ".tsp", ".node"};
 
 constexpr std::string_view kShortcutTypes[] = {".lnk", ".url", ".pif"};
 
@@ -403,8 +522,12 @@ bool ContainsFolded(std::span<const std::string_view> table, std::string_view te
                      [&](std::string_view entry) { return SameTextAscii(entry, text); });
 }
 
-Decision Allow(std::string reason) { return Decision{true, false, std::move(reason)}; }
-Decision Refuse(std::string reason, bool byPlace) { return Decision{false, byPlace, std::move(reason)}; }
+Decision Allow(std::string reason) {
+  return Decision{true, false, std::move(reason)};
+}
+Decision Refuse(std::string reason, bool byPlace) {
+  return Decision{false, byPlace, std::move(reason)};
+}
 
 // --- Path texts --------------------------------------------------------------------------
 
@@ -436,8 +559,7 @@ bool HasClimbingPart(std::string_view text) {
   std::size_t start = 0;
   while (start <= text.size()) {
     const std::size_t end = text.find_first_of("\\/", start);
-    if (IsClimbingPart(text.substr(start, end == text.npos ? text.npos : end - start)))
-      return true;
+    if (IsClimbingPart(text.substr(start, end == text.npos ? text.npos : end - start))) return true;
     if (end == text.npos) return false;
     start = end + 1;
   }
@@ -470,8 +592,9 @@ bool HasType(std::string_view name, std::span<const std::string_view> types) {
 
 bool IsLocalHost(std::string_view host, std::string_view computer) {
   const std::string folded = LowerAscii(host);
-  if (folded == "localhost" || folded == "::1" || folded == "[::1]" || folded == "0:0:0:0:0:0:0:1" ||
-      folded.starts_with("localhost.") || folded.starts_with("127.")) {
+  if (folded == "localhost" || folded == "::1" || folded == "[::1]" ||
+      folded == "0:0:0:0:0:0:0:1" || folded.starts_with("localhost.") ||
+      folded.starts_with("127.")) {
     return true;
   }
   return !computer.empty() &&
@@ -600,7 +723,8 @@ std::string ProgramPathOfCommand(std::string_view command, std::string_view wind
     }
     // Without one, the arguments start at the first blank before a switch.
     if (end == std::string::npos) {
-      for (const std::string_view switchStart : {" /", " -"}) end = std::min(end, text.find(switchStart));
+      for (const std::string_view switchStart : {" /", " -"})
+        end = std::min(end, text.find(switchStart));
     }
     path = std::string(TrimView(text.substr(0, end)));
   }
@@ -720,8 +844,8 @@ struct RemovalPolicy::Machine {
   // Every place and every folder above one -> a place it is or holds.
   std::unordered_map<std::string, std::size_t> holding;
   std::vector<KeyPlace> keyPlaces;
-  std::string windows;          // as the system names it
-  std::string ownFolder;        // this program's folder, canonical
+  std::string windows;    // as the system names it
+  std::string ownFolder;  // this program's folder, canonical
   std::string computerName;
 
   [[nodiscard]] const ExpandedPlace* Innermost(std::string_view canonical) const {
@@ -761,8 +885,8 @@ std::optional<RemovalPolicy::KeyName> ParseKey(std::string_view fullKeyPath) {
   const std::size_t slash = fullKeyPath.find('\\');
   const std::string_view hiveName = fullKeyPath.substr(0, slash);
   RemovalPolicy::KeyName key;
-  std::string_view below = slash == std::string_view::npos ? std::string_view()
-                                                           : fullKeyPath.substr(slash + 1);
+  std::string_view below =
+      slash == std::string_view::npos ? std::string_view() : fullKeyPath.substr(slash + 1);
   std::vector<std::string> parts;
   for (const std::string_view part : PartsOf(below)) {
     parts.push_back(LowerAscii(part));
@@ -859,8 +983,9 @@ std::vector<std::string> FoldersOfToken(std::string_view token, platform::System
   if (token == "fonts") return shell({csidl::kFonts});
   if (token == "resources") return shell({csidl::kResources});
   if (token == "programfiles") {
-    return {system.SpecialFolder(csidl::kProgramFiles), system.SpecialFolder(csidl::kProgramFilesX86),
-            drive + "\\Program Files", drive + "\\Program Files (x86)"};
+    return {system.SpecialFolder(csidl::kProgramFiles),
+            system.SpecialFolder(csidl::kProgramFilesX86), drive + "\\Program Files",
+            drive + "\\Program Files (x86)"};
   }
   if (token == "commonfiles") {
     return {system.SpecialFolder(csidl::kProgramFilesCommon),
@@ -1054,9 +1179,8 @@ const RemovalPolicy::Machine& RemovalPolicy::Places() const {
       }
     }
     for (const std::string& sid : SubKeys(*list)) {
-      if (auto text =
-              ReadText(platform_.registry, Hive::LocalMachine, std::string(kProfileList) + "\\" + sid,
-                       "ProfileImagePath");
+      if (auto text = ReadText(platform_.registry, Hive::LocalMachine,
+                               std::string(kProfileList) + "\\" + sid, "ProfileImagePath");
           text && !TrimView(*text).empty()) {
         profiles.push_back(ExpandSystemVariables(Trim(*text), machine.windows));
       }
@@ -1094,7 +1218,8 @@ const RemovalPolicy::Machine& RemovalPolicy::Places() const {
     const std::size_t close = pattern.find('}');
     const std::string_view token = pattern.substr(1, close - 1);
     const std::string relative = FoldedPathText(pattern.substr(close + 1));
-    for (const std::string& base : FoldersOfToken(token, system, machine.windows, roots, profiles)) {
+    for (const std::string& base :
+         FoldersOfToken(token, system, machine.windows, roots, profiles)) {
       std::string text(WithoutTrailingBackslashes(base));
       if (text.size() == 2 && text[1] == ':') text += '\\';  // a drive's root keeps its backslash
       const auto canonical = resolveBase(text);
@@ -1115,7 +1240,8 @@ const RemovalPolicy::Machine& RemovalPolicy::Places() const {
     }
   }
   for (std::size_t i = 0; i < machine.places.size(); ++i) {
-    for (std::string folder = machine.places[i].canonical; !folder.empty(); folder = ParentOf(folder))
+    for (std::string folder = machine.places[i].canonical; !folder.empty();
+         folder = ParentOf(folder))
       machine.holding.emplace(folder, i);
   }
 
@@ -1158,9 +1284,11 @@ const std::vector<InstalledProgram>& RemovalPolicy::OtherPrograms() const {
     Hive hive;
     std::string_view path;
   };
-  std::vector<Pass> passes{{Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}};
+  std::vector<Pass> passes{
+      {Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}};
   if (platform_.system.Is64BitBuild())
-    passes.push_back({Hive::LocalMachine, "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"});
+    passes.push_back({Hive::LocalMachine,
+                      "Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"});
   passes.push_back({Hive::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"});
   for (const Pass& pass : passes) {
     auto root = platform_.registry.OpenKey(pass.hive, pass.path, KeyAccess::Read);
@@ -1197,7 +1325,8 @@ const std::vector<InstalledProgram>& RemovalPolicy::OtherPrograms() const {
         // Only a folder a program can own claims anything: the folder of an uninstaller in
         // the Windows folder (msiexec) or in a shared one claims nothing.
         if (!IsOwnPlace(folded)) continue;
-        if (std::find(program.folders.begin(), program.folders.end(), folded) == program.folders.end())
+        if (std::find(program.folders.begin(), program.folders.end(), folded) ==
+            program.folders.end())
           program.folders.push_back(std::move(folded));
       }
       others_->push_back(std::move(program));
@@ -1237,13 +1366,17 @@ std::vector<std::string> RemovalPolicy::OwnFolders(const std::vector<std::string
     // for anything (a folder inside another program's, such as a plug-in's, still is).
     // Without a program to decide about (a search on its own) nothing is anybody else's.
     const bool aboutAProgram = !program_.softwareId.empty() || !program_.uninstallKey.empty();
-    const bool claimed = aboutAProgram && std::any_of(
-        OtherPrograms().begin(), OtherPrograms().end(), [&](const InstalledProgram& other) {
-          return std::any_of(other.folders.begin(), other.folders.end(),
-                             [&](const std::string& theirs) { return IsSameOrBelow(theirs, *canonical); });
-        });
+    const bool claimed =
+        aboutAProgram &&
+        std::any_of(
+            OtherPrograms().begin(), OtherPrograms().end(), [&](const InstalledProgram& other) {
+              return std::any_of(
+                  other.folders.begin(), other.folders.end(),
+                  [&](const std::string& theirs) { return IsSameOrBelow(theirs, *canonical); });
+            });
     if (claimed) continue;
-    if (std::find(own.begin(), own.end(), *canonical) == own.end()) own.push_back(std::move(*canonical));
+    if (std::find(own.begin(), own.end(), *canonical) == own.end())
+      own.push_back(std::move(*canonical));
   }
   return own;
 }
@@ -1269,7 +1402,8 @@ const std::vector<std::string>& RemovalPolicy::Marks() const {
       marks_->push_back(std::move(word));
   };
   add(LowerAscii(TrimView(program_.softwareId)));
-  for (const std::string* text : {&program_.databaseName, &program_.displayName, &program_.publisher}) {
+  for (const std::string* text :
+       {&program_.databaseName, &program_.displayName, &program_.publisher}) {
     std::string word;
     for (const char c : *text) {
       const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
@@ -1373,11 +1507,10 @@ Decision RemovalPolicy::DecidePath(std::string_view path, PathUse use, Source so
       return Refuse("lies in " + where + ": only shortcuts and program groups go from there", true);
     }
     case Standing::ProgramsRoot:
-      if (use == PathUse::Shortcut)
-        return Refuse("is not in a desktop or start-menu folder", true);
+      if (use == PathUse::Shortcut) return Refuse("is not in a desktop or start-menu folder", true);
       if (use == PathUse::File && below < 2 && !own)
-        return Refuse("lies directly in " + where + ": a program's files lie in a folder of its own",
-                      true);
+        return Refuse(
+            "lies directly in " + where + ": a program's files lie in a folder of its own", true);
       return Allow(own ? "lies in the program's own folder" : "lies in " + where);
     default:
       break;
@@ -1405,8 +1538,8 @@ Decision RemovalPolicy::DecideWindowsFile(const std::string& canonical, std::str
       for (const char* table : {"040904B0", "040904E4", "000004B0"})
         tables.emplace_back(table);
       for (const std::string& table : tables) {
-        for (const char* field :
-             {"CompanyName", "ProductName", "FileDescription", "InternalName", "OriginalFilename"}) {
+        for (const char* field : {"CompanyName", "ProductName", "FileDescription", "InternalName",
+                                  "OriginalFilename"}) {
           auto text = platform_.files.QueryVersionString(
               *block, "\\StringFileInfo\\" + table + "\\" + field);
           if (!text || TrimView(*text).empty()) continue;
@@ -1417,17 +1550,19 @@ Decision RemovalPolicy::DecideWindowsFile(const std::string& canonical, std::str
       }
     }
     if (texts.empty()) {
-      return Refuse("lies in the Windows folder and carries no version information naming the program",
-                    false);
+      return Refuse(
+          "lies in the Windows folder and carries no version information naming the program",
+          false);
     }
     if (FindTextAscii(company, "microsoft") != std::string::npos ||
         FindTextAscii(company, "wine") != std::string::npos) {
       return Refuse("lies in the Windows folder and is a file of " + Trim(company), false);
     }
-    if (std::any_of(texts.begin(), texts.end(), [&](const std::string& text) { return CarriesMark(text); }))
+    if (std::any_of(texts.begin(), texts.end(),
+                    [&](const std::string& text) { return CarriesMark(text); }))
       return Allow("lies in the Windows folder; its version information names the program");
-    return Refuse("lies in the Windows folder and its version information does not name the program",
-                  false);
+    return Refuse(
+        "lies in the Windows folder and its version information does not name the program", false);
   }
   const std::string stem = name.substr(0, name.find('.'));
   const std::vector<std::string>& marks = Marks();
@@ -1483,7 +1618,8 @@ bool RemovalPolicy::TypeLibraryServedFromProgram(Hive hive, const std::string& l
   auto library = platform_.registry.OpenKey(hive, libraryPath, KeyAccess::Read);
   if (!library) return false;
   for (const std::string& version : SubKeys(*library)) {
-    auto versionKey = platform_.registry.OpenKey(hive, libraryPath + "\\" + version, KeyAccess::Read);
+    auto versionKey =
+        platform_.registry.OpenKey(hive, libraryPath + "\\" + version, KeyAccess::Read);
     if (!versionKey) continue;
     for (const std::string& locale : SubKeys(*versionKey)) {
       for (const char* kind : {"win32", "win64"}) {
@@ -1595,7 +1731,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
     return Refuse("is a hive root or a key of no user", true);
   const Machine& machine = Places();
   const KeyMatch match = InnermostKeyPlace(machine.keyPlaces, key.scope, key.parts);
-  if (!match.place) return Refuse("lies outside every place where programs keep their own keys", true);
+  if (!match.place)
+    return Refuse("lies outside every place where programs keep their own keys", true);
   const KeyPlace& place = *match.place;
   const std::vector<std::string> rest(key.parts.begin() + static_cast<std::ptrdiff_t>(match.length),
                                       key.parts.end());
@@ -1618,13 +1755,14 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
       return Refuse("is " + where + (rest.empty() ? "" : " or lies in it"), true);
     case Standing::Vendors: {
       const std::vector<std::string> names = ownNames();
-      const bool ownName = std::find(names.begin(), names.end(), rest[0]) != names.end() ||
-                           (rest.size() >= 2 &&
-                            std::find(names.begin(), names.end(), rest[1]) != names.end());
+      const bool ownName =
+          std::find(names.begin(), names.end(), rest[0]) != names.end() ||
+          (rest.size() >= 2 && std::find(names.begin(), names.end(), rest[1]) != names.end());
       const bool aboutAProgram = !program_.softwareId.empty() || !program_.uninstallKey.empty();
       if (!ownName && aboutAProgram) {
         for (const InstalledProgram& other : OtherPrograms()) {
-          for (const std::string& name : {LowerAscii(other.displayName), LowerAscii(other.keyName)}) {
+          for (const std::string& name :
+               {LowerAscii(other.displayName), LowerAscii(other.keyName)}) {
             if (name.empty()) continue;
             if (rest[0] == name || (rest.size() >= 2 && rest[1] == name)) {
               return Refuse("is the key of the installed program " +
@@ -1653,7 +1791,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
             DecideKey(std::string(platform::HiveName(key.hive)) + "\\" +
                           (parent.empty() ? std::string() : parent + "\\") + Trim(*progId),
                       source);
-        if (decision.allowed) return Allow("is a file type of the program's class " + Trim(*progId));
+        if (decision.allowed)
+          return Allow("is a file type of the program's class " + Trim(*progId));
         return Refuse("is a file type whose class is not the program's", false);
       }
       if (KeyTreePointsIntoProgram(key.hive, childPath()))
@@ -1702,7 +1841,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
                             : "lies in an Installer registration",
                         false);
         case Evidence::ComClass:
-          if (ClassServedFromProgram(key.hive, path)) return Allow("is served from the program's folder");
+          if (ClassServedFromProgram(key.hive, path))
+            return Allow("is served from the program's folder");
           return Refuse("is not served from the program's folders", false);
         case Evidence::TypeLibrary:
           if (OwnTypeLibrary(rest[0]) || TypeLibraryServedFromProgram(key.hive, path))
@@ -1726,7 +1866,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
           return Refuse("belongs to no type library or class of the program", false);
         }
         case Evidence::AppId:
-          if (KeyTreePointsIntoProgram(key.hive, path)) return Allow("points into the program's folder");
+          if (KeyTreePointsIntoProgram(key.hive, path))
+            return Allow("points into the program's folder");
           return Refuse("has nothing of the program in it", false);
         case Evidence::None:
           break;
@@ -1740,8 +1881,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
       const std::string name = LastPart(childPath());
       if (ContainsFolded(kSystemServices, rest[0])) return Refuse("is a service of Windows", true);
       // The key's own image first: the service manager may know another control set's copy.
-      std::string image = ReadText(platform_.registry, key.hive, childPath(), "ImagePath")
-                              .value_or(std::string());
+      std::string image =
+          ReadText(platform_.registry, key.hive, childPath(), "ImagePath").value_or(std::string());
       if (TrimView(image).empty()) image = ServiceImage(name);
       const std::string program = ProgramPathOfCommand(image, machine.windows);
       if (program.empty()) return Refuse("is a service whose program cannot be placed", false);
@@ -1750,7 +1891,8 @@ Decision RemovalPolicy::DecideKeyName(const KeyName& key, Source source) const {
         if (inner && inner->standing == Standing::Windows)
           return Refuse("is a service whose program lies in the Windows folder", false);
       }
-      if (PointsIntoProgram(program)) return Allow("is a service whose program lies in the program's folder");
+      if (PointsIntoProgram(program))
+        return Allow("is a service whose program lies in the program's folder");
       return Refuse("is a service whose program lies outside the program's folders", false);
     }
     default:
@@ -1775,7 +1917,8 @@ Decision RemovalPolicy::DecideValue(std::string_view fullKeyPath, std::string_vi
       return Refuse("an entry of " + where + " that does not start the program", false);
     }
     if (match.place->standing == Standing::PathList) {
-      if (PointsIntoProgram(valueName)) return Allow("an entry of " + where + " for the program's files");
+      if (PointsIntoProgram(valueName))
+        return Allow("an entry of " + where + " for the program's files");
       return Refuse("an entry of " + where + " for files outside the program's folders", false);
     }
   }
@@ -1787,8 +1930,10 @@ Decision RemovalPolicy::DecideValue(std::string_view fullKeyPath, std::string_vi
     return Refuse("another product's entry in an Installer registration", false);
   }
   const Decision owner = DecideKeyName(*key, source);
-  if (owner.allowed) return Allow("a value of a key that " + owner.reason.substr(0, owner.reason.size()));
-  return Refuse("a value of a key the program does not own: the key " + owner.reason, owner.byPlace);
+  if (owner.allowed)
+    return Allow("a value of a key that " + owner.reason.substr(0, owner.reason.size()));
+  return Refuse("a value of a key the program does not own: the key " + owner.reason,
+                owner.byPlace);
 }
 
 }  // namespace sv::policy

@@ -73,8 +73,8 @@ struct ProgramFacts {
 // them.
 struct InstalledProgram {
   std::string displayName;
-  std::string keyName;  // the Uninstall sub-key's name
-  std::string keyPath;  // its full key path
+  std::string keyName;               // the Uninstall sub-key's name
+  std::string keyPath;               // its full key path
   std::vector<std::string> folders;  // canonical
 };
 
@@ -159,7 +159,8 @@ class RemovalPolicy {
   [[nodiscard]] const std::vector<std::string>& Marks() const;
   [[nodiscard]] bool CarriesMark(std::string_view text) const;
   [[nodiscard]] bool KeyTreePointsIntoProgram(platform::Hive hive, const std::string& path) const;
-  [[nodiscard]] bool ClassServedFromProgram(platform::Hive hive, const std::string& classPath) const;
+  [[nodiscard]] bool ClassServedFromProgram(platform::Hive hive,
+                                            const std::string& classPath) const;
   [[nodiscard]] bool TypeLibraryServedFromProgram(platform::Hive hive,
                                                   const std::string& libraryPath) const;
   [[nodiscard]] bool OwnTypeLibrary(std::string_view library) const;

@@ -188,7 +188,6 @@ std::optional<int> ParseInteger(std::string_view text) {
   return number;
 }
 
-
 // Whether `text` names `location` or something inside it: an occurrence (exact, letter case
 // counts) that ends the text or is followed by a backslash, a quote or a list separator.
 // "C:\Program Files\Acme" must not find "C:\Program Files\Acme Tools\tray.exe".
@@ -1048,10 +1047,9 @@ int TURegistryOp::FindFolderListEntries(const StringList& folders,
   for (const std::string& name : ValueNames(*key)) {
     // The entry is the folder itself or lies below it, read as the system reads the path.
     const std::string folded = policy::FoldedPathText(name);
-    const bool belongs =
-        std::any_of(boundaries.begin(), boundaries.end(), [&](const std::string& folder) {
-          return policy::IsSameOrBelow(folded, folder);
-        });
+    const bool belongs = std::any_of(
+        boundaries.begin(), boundaries.end(),
+        [&](const std::string& folder) { return policy::IsSameOrBelow(folded, folder); });
     if (belongs) entries.push_back({FullKeyPath(list.hive, list.keyPath), name});
   }
   return static_cast<int>(entries.size());

@@ -88,9 +88,8 @@ TEST_P(GateTest, AFolderTreeNeverReachesThroughItsLinks) {
 TEST_P(GateTest, AFileLinkNamedByTheDatabaseKeepsItsTarget) {
   machine.files.PutSymbolicLink("C:\\Program Files\\Acme\\acme.cfg",
                                 "C:\\ProgramData\\Other\\shared.cfg", false);
-  const ItemResult result =
-      gate.Execute(Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\acme.cfg",
-                        policy::PathUse::File));
+  const ItemResult result = gate.Execute(
+      Item(GateAction::DeleteFile, "C:\\Program Files\\Acme\\acme.cfg", policy::PathUse::File));
   EXPECT_TRUE(Exists("C:\\ProgramData\\Other\\shared.cfg"));
   EXPECT_EQ(result.outcome, GetParam() == Behaviour::Windows ? Outcome::Done : Outcome::Kept)
       << result.reason;
@@ -105,8 +104,7 @@ TEST_P(GateTest, AFileBehindAFolderLinkIsKept) {
   EXPECT_EQ(result.outcome, Outcome::Kept) << result.reason;
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, GateTest,
-                         ::testing::Values(Behaviour::Windows, Behaviour::Wine),
+INSTANTIATE_TEST_SUITE_P(Links, GateTest, ::testing::Values(Behaviour::Windows, Behaviour::Wine),
                          [](const ::testing::TestParamInfo<Behaviour>& param) {
                            return std::string(param.param == Behaviour::Windows ? "Windows"
                                                                                 : "Wine");
@@ -153,10 +151,10 @@ TEST(DeletionGate, RecordModeDecidesButDeletesNothing) {
   machine.files.PutFile("C:\\Program Files\\Acme\\a.exe");
   machine.registry.CreateKey(platform::Hive::LocalMachine, "SOFTWARE\\Acme\\Writer");
   DeletionGate gate(machine.Get(), DeletionGate::Mode::Record);
-  EXPECT_EQ(gate.Execute(Item(GateAction::DeleteTree, "C:\\Program Files\\Acme",
-                              policy::PathUse::Tree))
-                .outcome,
-            Outcome::Planned);
+  EXPECT_EQ(
+      gate.Execute(Item(GateAction::DeleteTree, "C:\\Program Files\\Acme", policy::PathUse::Tree))
+          .outcome,
+      Outcome::Planned);
   EXPECT_EQ(gate.Execute(Item(GateAction::DeleteTree, "C:\\Program Files", policy::PathUse::Tree))
                 .outcome,
             Outcome::Refused);

@@ -568,9 +568,9 @@ TEST_F(ComTest, SharedAndRelativeFoldersMatchNothing) {
   PutClass(Hive::LocalMachine, classes, "{M}", "c:\\program files\\megaacme\\bin\\x.dll");
   // A location value that named a file in a shared folder gives that folder: every other
   // program registered there would go with it.
-  for (const Texts& folders : {Texts{"C:\\Program Files"}, Texts{"c:\\program files\\"},
-                               Texts{"C:\\windows\\system32"}, Texts{"C:\\windows"},
-                               Texts{"acme\\bin"}}) {
+  for (const Texts& folders :
+       {Texts{"C:\\Program Files"}, Texts{"c:\\program files\\"}, Texts{"C:\\windows\\system32"},
+        Texts{"C:\\windows"}, Texts{"acme\\bin"}}) {
     EXPECT_EQ(op.FindComClasses(folders, libraries, keys), 0) << folders.front();
     EXPECT_TRUE(keys.empty()) << folders.front();
   }

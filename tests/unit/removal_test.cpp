@@ -110,10 +110,11 @@ class AcmeMachine : public RemovalTest {
     soft.desktop = "Acme Writer.lnk";
     soft.programs = "Acme";
     soft.locations = {{"HKLM\\SOFTWARE\\Acme\\Writer", "Path"}};
-    PutDatabase({{"AW",
-                  {{1, "{pf}\\Acme\\shared.txt"}, {4, "C:\\ProgramData\\AcmeData"}},
-                  {{2, "HKCU\\Software\\Acme\\Writer"}, {3, "HKLM\\SOFTWARE\\Acme\\Writer\\Path"}}}},
-                {soft});
+    PutDatabase(
+        {{"AW",
+          {{1, "{pf}\\Acme\\shared.txt"}, {4, "C:\\ProgramData\\AcmeData"}},
+          {{2, "HKCU\\Software\\Acme\\Writer"}, {3, "HKLM\\SOFTWARE\\Acme\\Writer\\Path"}}}},
+        {soft});
     machine.files.PutFile(std::string(kFolder) + "\\writer.exe");
     machine.files.PutFile(std::string(kFolder) + "\\lib\\core.dll");
     machine.files.PutFile("C:\\Program Files\\Acme\\shared.txt");
@@ -437,8 +438,9 @@ TEST_F(CleanRunTest, WhatCouldNotBeRemovedIsListedAndItsRowStays) {
   CleanChecked(Env());
   const auto messages = window.Messages();
   ASSERT_EQ(messages.size(), 1U);
-  EXPECT_TRUE(messages[0].text.starts_with("Cleaning completed.\r\n\r\nThese items could not be "
-                                           "removed:\r\nAlpha: C:\\Program Files\\Alpha ("))
+  EXPECT_TRUE(
+      messages[0].text.starts_with("Cleaning completed.\r\n\r\nThese items could not be "
+                                   "removed:\r\nAlpha: C:\\Program Files\\Alpha ("))
       << messages[0].text;
   EXPECT_EQ(messages[0].style, platform::kMbOk | platform::kMbIconWarning);
   const Texts lines = StatusLines();
@@ -607,7 +609,8 @@ class HostileTest : public RemovalTest,
         {Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E968}", "Class"},
         {Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Eventlog", "ImagePath"},
         {Hive::LocalMachine, "SOFTWARE\\Microsoft\\Cryptography", "MachineGuid"},
-        {Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-9",
+        {Hive::LocalMachine,
+         "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-9",
          "ProfileImagePath"},
         {Hive::LocalMachine, "SOFTWARE\\Classes\\.ini", ""},
         {Hive::LocalMachine, "SOFTWARE\\Classes\\txtfile\\shell\\open\\command", ""},
@@ -693,143 +696,184 @@ HostileCase RegistryItem(const char* name, std::int32_t kind, const char* text) 
 INSTANTIATE_TEST_SUITE_P(
     Entries, HostileTest,
     ::testing::Combine(::testing::Values(
-        InstallFolder("CodeOneAlone", "1"), InstallFolder("CodeZeroAlone", "0"),
-        InstallFolder("CodeTwoAlone", "2"), InstallFolder("CodeThreeAlone", "3"),
-        InstallFolder("CodeOneDotDot", "1.."), InstallFolder("CodeClimbing", "1Acme\\..\\.."),
-        InstallFolder("CodeSystem32", "2System32"),
-        InstallFolder("CodeCommonFiles", "1Common Files"), InstallFolder("CodeBlanks", "1 \\ "),
-        LocationValue("LocationDriveRoot", "C:\\"),
-        LocationValue("LocationFileAtDriveRoot", "C:\\setup.exe"),
-        LocationValue("LocationWindows", "C:\\windows"),
-        LocationValue("LocationSystemFile", "C:\\windows\\system32\\kernel32.dll"),
-        LocationValue("LocationProfile", "C:\\users\\root"),
-        LocationValue("LocationProgramFilesSlash", "C:\\Program Files\\"),
-        LocationValue("LocationClimbing", "C:\\Program Files\\Hostile\\.."),
-        LocationValue("LocationCaseAndDot", "c:\\PROGRAM FILES."),
-        LocationValue("LocationQuotedRoot", "\"C:\\\" /S"),
-        LocationValue("LocationShare", "\\\\server\\share"),
-        LocationValue("LocationRelative", "Program Files"),
-        LocationValue("LocationOwnFolder", "C:\\Program Files\\Sorvane"),
-        LocationValue("LocationAppData", "C:\\users\\root\\AppData\\Roaming\\"),
-        FileItem("ItemProgramFiles", 4, "{pf}"), FileItem("ItemProgramFilesSlash", 4, "{pf}\\"),
-        FileItem("ItemWindows", 4, "{w}"), FileItem("ItemSystem32", 4, "{w}{s32}"),
-        FileItem("ItemDriveRoot", 4, "C:\\"), FileItem("ItemEmptyMacro", 4, "{cur}"),
-        FileItem("ItemClimbing", 4, "{pf}\\Hostile\\..\\.."), FileItem("ItemUsers", 4, "C:\\users"),
-        FileItem("ItemRoaming", 4, "C:\\users\\root\\AppData\\Roaming"),
-        FileItem("ItemProgramsMenu", 4, kPrograms), FileItem("ItemPublic", 4, "C:\\users\\Public"),
-        FileItem("ItemOwnFolder", 4, "C:\\Program Files\\Sorvane"),
-        FileItem("ItemOwnDatabase", 1, "C:\\Program Files\\Sorvane\\SV.dat"),
-        FileItem("ItemTrailingDots", 4, "C:\\windows...\\system32.."),
-        FileItem("ItemLongForm", 4, "\\\\?\\C:\\windows"), RegistryItem("KeyHive", 2, "HKLM\\"),
-        RegistryItem("KeySoftware", 2, "HKLM\\SOFTWARE"),
-        RegistryItem("KeyMicrosoft", 2, "HKLM\\SOFTWARE\\Microsoft"),
-        RegistryItem("KeyUninstall", 2,
-                     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
-        RegistryItem("KeyRun", 2, "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\"),
-        RegistryItem("KeyClsid", 2, "HKCR\\CLSID"),
-        RegistryItem("KeyServices", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Services"),
-        RegistryItem("KeyUserSoftware", 2, "HKCU\\Software"),
-        RegistryItem("KeyInstallerProducts", 2, "HKLM\\SOFTWARE\\Classes\\Installer\\Products"),
-        RegistryItem("ValueOfNamespaceKey", 3,
-                     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir"),
-        RegistryItem("ValueOfWinlogon", 3,
-                     "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"),
-        HostileCase{"EmptyServiceNames",
-                    [](DbSoft& soft, DbEntry&, RemovalTest&) { soft.services = ",,\\, ,"; }},
-        HostileCase{"EmptyShortcutNames",
-                    [](DbSoft& soft, DbEntry&, RemovalTest&) {
-                      soft.desktop = ",,";
-                      soft.programs = "..,.,Programs";
-                      soft.startup = " , ";
-                      soft.startMenu = "Programs\\..";
-                    }},
-        HostileCase{"DisplayNameOfANamespaceKey",
-                    [](DbSoft& soft, DbEntry&, RemovalTest&) {
-                      // The vendor search takes "\SOFTWARE\Microsoft\Windows" for this name.
-                      soft.name = "Windows";
-                    }},
-        HostileCase{"JunctionIntoTheProfile",
-                    [](DbSoft&, DbEntry& entry, RemovalTest& test) {
-                      test.machine.files.PutFile("C:\\Program Files\\Hostile\\h.exe");
-                      test.machine.files.PutDirectoryLink("C:\\Program Files\\Hostile\\docs",
-                                                          "C:\\users\\root\\Documents");
-                      entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
-                    }},
-        // Links: a trailing backslash hides a folder link; a file link leads to a system file.
-        HostileCase{"TrailingBackslashOnALink",
-                    [](DbSoft&, DbEntry& entry, RemovalTest& test) {
-                      test.machine.files.PutDirectoryLink("C:\\Program Files\\Hostile\\docs",
-                                                          "C:\\users\\root\\Documents");
-                      entry.files.push_back(DbItem{4, "{pf}\\Hostile\\docs\\"});
-                      entry.files.push_back(DbItem{1, "{pf}\\Hostile\\docs\\doc.txt"});
-                    }},
-        HostileCase{"LocationThroughALink",
-                    [](DbSoft& soft, DbEntry&, RemovalTest& test) {
-                      test.machine.files.PutDirectoryLink("C:\\Program Files\\Hostile\\data",
-                                                          "C:\\ProgramData\\Other");
-                      Location(soft, test, "C:\\Program Files\\Hostile\\data\\");
-                    }},
-        HostileCase{"FileLinkToASystemFile",
-                    [](DbSoft&, DbEntry& entry, RemovalTest& test) {
-                      test.machine.files.PutSymbolicLink("C:\\Program Files\\Hostile\\k.dll",
-                                                         "C:\\windows\\system32\\kernel32.dll",
-                                                         false);
-                      test.machine.files.PutSymbolicLink("C:\\Program Files\\Hostile\\cfg.ini",
-                                                         "C:\\windows\\win.ini", false);
-                      entry.files.push_back(DbItem{1, "{pf}\\Hostile\\k.dll"});
-                      entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
-                    }},
-        // Places a list of names to refuse forgets.
-        FileItem("UnlistedSystemFolder", 4, "{w}{s32}\\catroot"),
-        FileItem("PerformanceFolder", 4, "{w}\\performance"),
-        InstallFolder("CodeCatroot", "3catroot"),
-        FileItem("WindowsComponentInProgramFiles", 4, "{pf}\\Internet Explorer"),
-        FileItem("WindowsNT", 4, "{pf}\\Windows NT"),
-        FileItem("MicrosoftShared", 4, "{pf}{cf}\\Microsoft Shared"),
-        FileItem("ProfileTemp", 4, "C:\\users\\root\\AppData\\Local\\Temp"),
-        FileItem("SystemFile", 1, "{w}{s32}\\kernel32.dll"),
-        FileItem("ProgramDataMicrosoft", 4, "C:\\ProgramData\\Microsoft\\Crypto"),
-        LocationValue("LocationInSystemFolder", "C:\\windows\\system32\\catroot\\cat.dll"),
-        // Climbing with "..", and other spellings of the same places.
-        FileItem("ClimbingIntoAnotherProgram", 4, "{pf}\\Hostile\\..\\Other"),
-        FileItem("ClimbingFile", 1, "{pf}\\Hostile\\..\\Other\\other.exe"),
-        LocationValue("LocationClimbingIntoAnotherProgram",
-                      "C:\\Program Files\\Hostile\\..\\Other\\other.exe"),
-        FileItem("AnotherInstalledProgram", 4, "{pf}\\Other"),
-        // Naming another program's folder must not make what points into it the program's.
-        HostileCase{"AnotherProgramsFolderAsEvidence",
-                    [](DbSoft&, DbEntry& entry, RemovalTest&) {
-                      entry.files.push_back(DbItem{4, "{pf}\\Other"});
-                      entry.registry.push_back(DbItem{3, "HKLM{sw}{ms}{win}{cv}\\Run\\Other"});
-                      entry.registry.push_back(DbItem{2, "HKCR\\CLSID\\{07}"});
-                    }},
-        FileItem("AdminShare", 4, "\\\\localhost\\C$\\Program Files"),
-        FileItem("AdminShareLoopback", 4, "\\\\127.0.0.1\\c$\\windows\\system32"),
-        FileItem("AdminShareLongForm", 4, "\\\\?\\UNC\\localhost\\c$\\users\\root"),
-        FileItem("DotEnding", 4, "{pf}\\."),
-        FileItem("IndexAllocation", 4, "{pf}::$INDEX_ALLOCATION"),
-        // Keys and values below the first level of the hives.
-        RegistryItem("SessionManager", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"),
-        RegistryItem("DeviceClass", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class"),
-        RegistryItem("EventlogService", 2, "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Eventlog"),
-        RegistryItem("ComSpec", 3,
-                     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment\\ComSpec"),
-        RegistryItem("MachineGuid", 3, "HKLM{sw}{ms}\\Cryptography\\MachineGuid"),
-        RegistryItem("ProfileListEntry", 2,
-                     "HKLM{sw}{ms}\\Windows NT{cv}\\ProfileList\\S-1-5-21-9"),
-        RegistryItem("IniAssociation", 2, "HKCR\\.ini"),
-        RegistryItem("TextFileClass", 2, "HKCR\\txtfile"),
-        RegistryItem("HttpProtocol", 2, "HKCR\\http"),
-        RegistryItem("WindowsComClass", 2, "HKCR\\CLSID\\{5Y5}"),
-        RegistryItem("AnotherProgramsUninstallEntry", 2,
-                     "HKLM{sw}{ms}{win}{cv}\\Uninstall\\OtherApp"),
-        RegistryItem("MicrosoftProductKey", 2, "HKLM{sw}{ms}\\Internet Explorer"),
-        HostileCase{"DisplayNameOfAMicrosoftKey",
-                    [](DbSoft& soft, DbEntry&, RemovalTest&) { soft.name = "Internet Explorer"; }},
-        HostileCase{"WindowsServices",
-                    [](DbSoft& soft, DbEntry&, RemovalTest&) {
-                      soft.services = "RpcSs,OtherSvc,Eventlog";
-                    }}),
+                           InstallFolder("CodeOneAlone", "1"), InstallFolder("CodeZeroAlone", "0"),
+                           InstallFolder("CodeTwoAlone", "2"), InstallFolder("CodeThreeAlone", "3"),
+                           InstallFolder("CodeOneDotDot", "1.."),
+                           InstallFolder("CodeClimbing", "1Acme\\..\\.."),
+                           InstallFolder("CodeSystem32", "2System32"),
+                           InstallFolder("CodeCommonFiles", "1Common Files"),
+                           InstallFolder("CodeBlanks", "1 \\ "),
+                           LocationValue("LocationDriveRoot", "C:\\"),
+                           LocationValue("LocationFileAtDriveRoot", "C:\\setup.exe"),
+                           LocationValue("LocationWindows", "C:\\windows"),
+                           LocationValue("LocationSystemFile",
+                                         "C:\\windows\\system32\\kernel32.dll"),
+                           LocationValue("LocationProfile", "C:\\users\\root"),
+                           LocationValue("LocationProgramFilesSlash", "C:\\Program Files\\"),
+                           LocationValue("LocationClimbing", "C:\\Program Files\\Hostile\\.."),
+                           LocationValue("LocationCaseAndDot", "c:\\PROGRAM FILES."),
+                           LocationValue("LocationQuotedRoot", "\"C:\\\" /S"),
+                           LocationValue("LocationShare", "\\\\server\\share"),
+                           LocationValue("LocationRelative", "Program Files"),
+                           LocationValue("LocationOwnFolder", "C:\\Program Files\\Sorvane"),
+                           LocationValue("LocationAppData", "C:\\users\\root\\AppData\\Roaming\\"),
+                           FileItem("ItemProgramFiles", 4, "{pf}"),
+                           FileItem("ItemProgramFilesSlash", 4, "{pf}\\"),
+                           FileItem("ItemWindows", 4, "{w}"),
+                           FileItem("ItemSystem32", 4, "{w}{s32}"),
+                           FileItem("ItemDriveRoot", 4, "C:\\"),
+                           FileItem("ItemEmptyMacro", 4, "{cur}"),
+                           FileItem("ItemClimbing", 4, "{pf}\\Hostile\\..\\.."),
+                           FileItem("ItemUsers", 4, "C:\\users"),
+                           FileItem("ItemRoaming", 4, "C:\\users\\root\\AppData\\Roaming"),
+                           FileItem("ItemProgramsMenu", 4, kPrograms),
+                           FileItem("ItemPublic", 4, "C:\\users\\Public"),
+                           FileItem("ItemOwnFolder", 4, "C:\\Program Files\\Sorvane"),
+                           FileItem("ItemOwnDatabase", 1, "C:\\Program Files\\Sorvane\\SV.dat"),
+                           FileItem("ItemTrailingDots", 4, "C:\\windows...\\system32.."),
+                           FileItem("ItemLongForm", 4, "\\\\?\\C:\\windows"),
+                           RegistryItem("KeyHive", 2, "HKLM\\"),
+                           RegistryItem("KeySoftware", 2, "HKLM\\SOFTWARE"),
+                           RegistryItem("KeyMicrosoft", 2, "HKLM\\SOFTWARE\\Microsoft"),
+                           RegistryItem(
+                               "KeyUninstall", 2,
+                               "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"),
+                           RegistryItem(
+                               "KeyRun", 2,
+                               "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\"),
+                           RegistryItem("KeyClsid", 2, "HKCR\\CLSID"),
+                           RegistryItem("KeyServices", 2,
+                                        "HKLM\\SYSTEM\\CurrentControlSet\\Services"),
+                           RegistryItem("KeyUserSoftware", 2, "HKCU\\Software"),
+                           RegistryItem("KeyInstallerProducts", 2,
+                                        "HKLM\\SOFTWARE\\Classes\\Installer\\Products"),
+                           RegistryItem("ValueOfNamespaceKey", 3,
+                                        "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Progra"
+                                        "mFilesDir"),
+                           RegistryItem("ValueOfWinlogon", 3,
+                                        "HKLM\\SOFTWARE\\Microsoft\\Windows "
+                                        "NT\\CurrentVersion\\Winlogon\\Shell"),
+                           HostileCase{"EmptyServiceNames",
+                                       [](DbSoft& soft, DbEntry&, RemovalTest&) {
+                                         soft.services = ",,\\, ,";
+                                       }},
+                           HostileCase{"EmptyShortcutNames",
+                                       [](DbSoft& soft, DbEntry&, RemovalTest&) {
+                                         soft.desktop = ",,";
+                                         soft.programs = "..,.,Programs";
+                                         soft.startup = " , ";
+                                         soft.startMenu = "Programs\\..";
+                                       }},
+                           HostileCase{"DisplayNameOfANamespaceKey",
+                                       [](DbSoft& soft, DbEntry&, RemovalTest&) {
+                                         // The vendor search takes "\SOFTWARE\Microsoft\Windows"
+                                         // for this name.
+                                         soft.name = "Windows";
+                                       }},
+                           HostileCase{"JunctionIntoTheProfile",
+                                       [](DbSoft&, DbEntry& entry, RemovalTest& test) {
+                                         test.machine.files.PutFile(
+                                             "C:\\Program Files\\Hostile\\h.exe");
+                                         test.machine.files.PutDirectoryLink(
+                                             "C:\\Program Files\\Hostile\\docs",
+                                             "C:\\users\\root\\Documents");
+                                         entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
+                                       }},
+                           // Links: a trailing backslash hides a folder link; a file link leads to
+                           // a system file.
+                           HostileCase{
+                               "TrailingBackslashOnALink",
+                               [](DbSoft&, DbEntry& entry, RemovalTest& test) {
+                                 test.machine.files.PutDirectoryLink(
+                                     "C:\\Program Files\\Hostile\\docs",
+                                     "C:\\users\\root\\Documents");
+                                 entry.files.push_back(DbItem{4, "{pf}\\Hostile\\docs\\"});
+                                 entry.files.push_back(DbItem{1, "{pf}\\Hostile\\docs\\doc.txt"});
+                               }},
+                           HostileCase{"LocationThroughALink",
+                                       [](DbSoft& soft, DbEntry&, RemovalTest& test) {
+                                         test.machine.files.PutDirectoryLink(
+                                             "C:\\Program Files\\Hostile\\data",
+                                             "C:\\ProgramData\\Other");
+                                         Location(soft, test, "C:\\Program Files\\Hostile\\data\\");
+                                       }},
+                           HostileCase{"FileLinkToASystemFile",
+                                       [](DbSoft&, DbEntry& entry, RemovalTest& test) {
+                                         test.machine.files.PutSymbolicLink(
+                                             "C:\\Program Files\\Hostile\\k.dll",
+                                             "C:\\windows\\system32\\kernel32.dll", false);
+                                         test.machine.files.PutSymbolicLink(
+                                             "C:\\Program Files\\Hostile\\cfg.ini",
+                                             "C:\\windows\\win.ini", false);
+                                         entry.files.push_back(DbItem{1, "{pf}\\Hostile\\k.dll"});
+                                         entry.files.push_back(DbItem{4, "{pf}\\Hostile"});
+                                       }},
+                           // Places a list of names to refuse forgets.
+                           FileItem("UnlistedSystemFolder", 4, "{w}{s32}\\catroot"),
+                           FileItem("PerformanceFolder", 4, "{w}\\performance"),
+                           InstallFolder("CodeCatroot", "3catroot"),
+                           FileItem("WindowsComponentInProgramFiles", 4, "{pf}\\Internet Explorer"),
+                           FileItem("WindowsNT", 4, "{pf}\\Windows NT"),
+                           FileItem("MicrosoftShared", 4, "{pf}{cf}\\Microsoft Shared"),
+                           FileItem("ProfileTemp", 4, "C:\\users\\root\\AppData\\Local\\Temp"),
+                           FileItem("SystemFile", 1, "{w}{s32}\\kernel32.dll"),
+                           FileItem("ProgramDataMicrosoft", 4,
+                                    "C:\\ProgramData\\Microsoft\\Crypto"),
+                           LocationValue("LocationInSystemFolder",
+                                         "C:\\windows\\system32\\catroot\\cat.dll"),
+                           // Climbing with "..", and other spellings of the same places.
+                           FileItem("ClimbingIntoAnotherProgram", 4, "{pf}\\Hostile\\..\\Other"),
+                           FileItem("ClimbingFile", 1, "{pf}\\Hostile\\..\\Other\\other.exe"),
+                           LocationValue("LocationClimbingIntoAnotherProgram",
+                                         "C:\\Program Files\\Hostile\\..\\Other\\other.exe"),
+                           FileItem("AnotherInstalledProgram", 4, "{pf}\\Other"),
+                           // Naming another program's folder must not make what points into it the
+                           // program's.
+                           HostileCase{"AnotherProgramsFolderAsEvidence",
+                                       [](DbSoft&, DbEntry& entry, RemovalTest&) {
+                                         entry.files.push_back(DbItem{4, "{pf}\\Other"});
+                                         entry.registry.push_back(
+                                             DbItem{3, "HKLM{sw}{ms}{win}{cv}\\Run\\Other"});
+                                         entry.registry.push_back(DbItem{2, "HKCR\\CLSID\\{07}"});
+                                       }},
+                           FileItem("AdminShare", 4, "\\\\localhost\\C$\\Program Files"),
+                           FileItem("AdminShareLoopback", 4,
+                                    "\\\\127.0.0.1\\c$\\windows\\system32"),
+                           FileItem("AdminShareLongForm", 4,
+                                    "\\\\?\\UNC\\localhost\\c$\\users\\root"),
+                           FileItem("DotEnding", 4, "{pf}\\."),
+                           FileItem("IndexAllocation", 4, "{pf}::$INDEX_ALLOCATION"),
+                           // Keys and values below the first level of the hives.
+                           RegistryItem(
+                               "SessionManager", 2,
+                               "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"),
+                           RegistryItem("DeviceClass", 2,
+                                        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class"),
+                           RegistryItem("EventlogService", 2,
+                                        "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Eventlog"),
+                           RegistryItem("ComSpec", 3,
+                                        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session "
+                                        "Manager\\Environment\\ComSpec"),
+                           RegistryItem("MachineGuid", 3,
+                                        "HKLM{sw}{ms}\\Cryptography\\MachineGuid"),
+                           RegistryItem("ProfileListEntry", 2,
+                                        "HKLM{sw}{ms}\\Windows NT{cv}\\ProfileList\\S-1-5-21-9"),
+                           RegistryItem("IniAssociation", 2, "HKCR\\.ini"),
+                           RegistryItem("TextFileClass", 2, "HKCR\\txtfile"),
+                           RegistryItem("HttpProtocol", 2, "HKCR\\http"),
+                           RegistryItem("WindowsComClass", 2, "HKCR\\CLSID\\{5Y5}"),
+                           RegistryItem("AnotherProgramsUninstallEntry", 2,
+                                        "HKLM{sw}{ms}{win}{cv}\\Uninstall\\OtherApp"),
+                           RegistryItem("MicrosoftProductKey", 2,
+                                        "HKLM{sw}{ms}\\Internet Explorer"),
+                           HostileCase{"DisplayNameOfAMicrosoftKey",
+                                       [](DbSoft& soft, DbEntry&, RemovalTest&) {
+                                         soft.name = "Internet Explorer";
+                                       }},
+                           HostileCase{
+                               "WindowsServices",
+                               [](DbSoft& soft, DbEntry&,
+                                  RemovalTest&) { soft.services = "RpcSs,OtherSvc,Eventlog"; }}),
                        ::testing::Values(LinkBehaviour::Windows, LinkBehaviour::Wine)),
     [](const ::testing::TestParamInfo<std::tuple<HostileCase, LinkBehaviour>>& param) {
       return std::string(std::get<0>(param.param).name) +
@@ -885,8 +929,9 @@ TEST_F(RemovalTest, TheInstallerRegistrationGoesByProductCodeAndSharedKeysKeepTh
   soft.id = "A";
   soft.name = "A";  // a name every product begins with
   PutDatabase({{"A", {}, {}}}, {soft});
-  PutKey(Hive::LocalMachine, std::string(kUninstall) + "\\" + kGuid,
-         {{"DisplayName", "A Tool 1.0"}, {"UninstallString", std::string("MsiExec.exe /I") + kGuid}});
+  PutKey(
+      Hive::LocalMachine, std::string(kUninstall) + "\\" + kGuid,
+      {{"DisplayName", "A Tool 1.0"}, {"UninstallString", std::string("MsiExec.exe /I") + kGuid}});
   PutKey(Hive::LocalMachine, products + kPacked, {{"ProductName", "A Tool 1.0"}});
   PutKey(Hive::LocalMachine, products + "0THER", {{"ProductName", "Another Tool"}});
   PutKey(Hive::LocalMachine, components + "C1", {{kPacked, "C:\\x"}});

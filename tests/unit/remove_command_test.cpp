@@ -63,9 +63,9 @@ TEST_F(RemoveCommand, DryRunListsThePlanWithRefusalsAndDeletesNothing) {
   EXPECT_EQ(steps[1]["action"], "folder");
   EXPECT_EQ(steps[1]["outcome"], "planned");
   // Every file the folder deletion takes is listed.
-  EXPECT_EQ(steps[1]["contents"],
-            json::array({{{"path", "c:\\program files\\acme\\writer\\writer.exe"},
-                          {"folder", false}}}));
+  EXPECT_EQ(
+      steps[1]["contents"],
+      json::array({{{"path", "c:\\program files\\acme\\writer\\writer.exe"}, {"folder", false}}}));
   bool refusedShared = false;
   for (const json& step : steps) {
     if (step.value("target", "") == "C:\\Program Files\\Common Files") {

@@ -376,8 +376,9 @@ TEST(GateByParts, ResolvesAsTheSystemDoesWithoutAskingItToResolve) {
   machine.files.PutFile("C:\\Program Files\\Acme Tools\\Writer\\app.exe", "MZ");
   machine.files.PutFile("C:\\Data\\notes.txt", "x");
   platform::CountingFileSystem files(machine.files);
-  platform::Platform platform{machine.registry, files,           machine.system,
-                              machine.messages, machine.services, machine.processes};
+  platform::Platform platform{machine.registry, files,
+                              machine.system,   machine.messages,
+                              machine.services, machine.processes};
   engine::DeletionGate literal(platform);
   literal.SetSearchMode(SearchMode::Literal);
   engine::DeletionGate indexed(platform);
@@ -421,19 +422,20 @@ TEST(OwnIcons, KeptForARunTheyAreExtractedOncePerNumberInTheSamePositions) {
   machine.files.PutFile("C:\\App\\app.exe", "MZ");
   machine.files.PutIcons("C:\\App\\app.exe", 1);
   platform::CountingFileSystem files(machine.files);
-  platform::Platform platform{machine.registry, files,           machine.system,
-                              machine.messages, machine.services, machine.processes};
+  platform::Platform platform{machine.registry, files,
+                              machine.system,   machine.messages,
+                              machine.services, machine.processes};
   const auto addAll = [&](registry::TURegistryOp& op, testing::RecordingIconList& small,
                           testing::RecordingIconList& big) {
     std::vector<int> positions;
-    for (const auto& [index, file] : std::vector<std::pair<int, std::string>>{
-             {0, machine.system.executablePath},
-             {0, "C:\\App\\app.exe"},
-             {1, machine.system.executablePath},
-             {0, machine.system.executablePath},
-             {0, "C:\\App\\app.exe"},
-             {2, machine.system.executablePath},
-             {1, machine.system.executablePath}}) {
+    for (const auto& [index, file] :
+         std::vector<std::pair<int, std::string>>{{0, machine.system.executablePath},
+                                                  {0, "C:\\App\\app.exe"},
+                                                  {1, machine.system.executablePath},
+                                                  {0, machine.system.executablePath},
+                                                  {0, "C:\\App\\app.exe"},
+                                                  {2, machine.system.executablePath},
+                                                  {1, machine.system.executablePath}}) {
       positions.push_back(op.AddIconFromFile(small, big, index, file));
     }
     return positions;

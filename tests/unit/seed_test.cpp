@@ -15,10 +15,10 @@
 #include "engine/memory_window.h"
 #include "engine/threadUninstall.h"
 #include "platform/fake/fake_machine.h"
-#include "registry/icon_list.h"
-#include "support/icon_lists.h"
 #include "policy/removal_policy.h"
+#include "registry/icon_list.h"
 #include "registry/opUninstallRegistry.h"
+#include "support/icon_lists.h"
 #include "support/seed_data.h"
 #include "svdb/svdb.h"
 

@@ -433,8 +433,9 @@ TEST(SvdbLintPolicy, NotesWhatARemovalKeepsWhateverTheMachineShows) {
                  {"kind": "value", "path": "HKLM\\SYSTEM\\CurrentControlSet\\Control\\X"}]}]})");
   const std::vector<std::string> notes = PolicyNotes(source);
   const auto noted = [&](const std::string& what) {
-    return std::any_of(notes.begin(), notes.end(),
-                       [&](const std::string& note) { return note.find(what) != std::string::npos; });
+    return std::any_of(notes.begin(), notes.end(), [&](const std::string& note) {
+      return note.find(what) != std::string::npos;
+    });
   };
   EXPECT_TRUE(noted("items[1]: directory '{w}\\AcmeCache'"));
   EXPECT_TRUE(noted("items[3]: file '{das}{cur}{md}\\letter.doc'"));

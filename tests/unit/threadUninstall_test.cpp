@@ -518,8 +518,7 @@ INSTANTIATE_TEST_SUITE_P(
         // facts name and that carries its name; no folder in the Windows folder ever.
         FolderCase{"DriveRootWithoutTheProgram", "0Games\\Star", ""},
         FolderCase{"ProgramFiles", " 1Acme\\Writer ", "C:\\Program Files\\Acme\\Writer"},
-        FolderCase{"InTheWindowsFolder", "2Acme", ""},
-        FolderCase{"InTheSystemFolder", "3Acme", ""},
+        FolderCase{"InTheWindowsFolder", "2Acme", ""}, FolderCase{"InTheSystemFolder", "3Acme", ""},
         FolderCase{"Missing", "1Acme\\Reader", ""},
         FolderCase{"AFileIsNoFolder", "1Acme\\file.txt", ""}, FolderCase{"OtherDigit", "4Acme", ""},
         FolderCase{"NoDigit", "Acme", ""}, FolderCase{"DigitAlone", "1", ""},

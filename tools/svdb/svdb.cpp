@@ -853,8 +853,8 @@ std::vector<std::string> PolicyNotes(const Source& source) {
                                                    policy::Source::Database);
       }
       if (!decision.allowed && decision.byPlace) {
-        notes.push_back(where + " items[" + std::to_string(k) + "]: " +
-                        std::string(KindName(item.kind)) + " '" + item.path + "' " +
+        notes.push_back(where + " items[" + std::to_string(k) +
+                        "]: " + std::string(KindName(item.kind)) + " '" + item.path + "' " +
                         decision.reason + " (" + path + ")");
       }
     }
