@@ -1,11 +1,14 @@
 // The subcommands of sorvane-cli, each in its own file.
 #pragma once
 
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/cli.h"
+#include "engine/removal_plan.h"
 
 namespace sv::cli {
 
@@ -24,6 +27,10 @@ int RunDetail(Context& context, std::span<const std::string> args);
 // program that has nothing on the machine.
 [[nodiscard]] bool AllNamesKnown(Context& context, const DatabasePaths& paths,
                                  std::string_view command, std::span<const std::string> names);
+
+// What a folder deletion of a plan takes, as JSON and as indented lines.
+[[nodiscard]] nlohmann::json TreeContentsJson(const std::vector<engine::TreeEntry>& contents);
+void PrintTreeContents(std::ostream& out, const std::vector<engine::TreeEntry>& contents);
 
 // remove: the removal of named programs, or with --dry-run what it would delete and refuse.
 int RunRemove(Context& context, std::span<const std::string> args);

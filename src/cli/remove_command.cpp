@@ -38,19 +38,6 @@ class StatusWindow final : public engine::MemoryWindow {
   std::vector<Step>& steps_;
 };
 
-json ContentsJson(const std::vector<engine::TreeEntry>& contents) {
-  json array = json::array();
-  for (const engine::TreeEntry& entry : contents) {
-    json item = {{"path", entry.path}, {"folder", entry.folder}};
-    if (entry.link) {
-      item["link"] = true;
-      item["linkTarget"] = entry.linkTarget;
-    }
-    array.push_back(std::move(item));
-  }
-  return array;
-}
-
 json StepsJson(const std::vector<Step>& steps) {
   json array = json::array();
   for (const Step& step : steps) {
@@ -65,7 +52,7 @@ json StepsJson(const std::vector<Step>& steps) {
                  {"reason", step.event.reason},
                  {"evidence", step.evidence}};
     if (step.event.action == engine::GateAction::DeleteTree)
-      item["contents"] = ContentsJson(step.contents);
+      item["contents"] = TreeContentsJson(step.contents);
     array.push_back(std::move(item));
   }
   return array;
@@ -86,15 +73,7 @@ void PrintSteps(std::ostream& out, const std::vector<Step>& steps) {
         << engine::GateActionName(step.event.action) << "\t" << step.event.target;
     if (!quiet && !step.event.reason.empty()) out << "\t(" << step.event.reason << ")";
     out << "\n";
-    for (const engine::TreeEntry& entry : step.contents) {
-      out << "        "
-          << (entry.link     ? "link\t"
-              : entry.folder ? "folder\t"
-                             : "file\t")
-          << entry.path;
-      if (entry.link) out << "\t-> " << entry.linkTarget;
-      out << "\n";
-    }
+    PrintTreeContents(out, step.contents);
   }
 }
 

@@ -112,6 +112,31 @@ bool AllNamesKnown(Context& context, const DatabasePaths& paths, std::string_vie
   return known;
 }
 
+nlohmann::json TreeContentsJson(const std::vector<engine::TreeEntry>& contents) {
+  json array = json::array();
+  for (const engine::TreeEntry& entry : contents) {
+    json item = {{"path", entry.path}, {"folder", entry.folder}};
+    if (entry.link) {
+      item["link"] = true;
+      item["linkTarget"] = entry.linkTarget;
+    }
+    array.push_back(std::move(item));
+  }
+  return array;
+}
+
+void PrintTreeContents(std::ostream& out, const std::vector<engine::TreeEntry>& contents) {
+  for (const engine::TreeEntry& entry : contents) {
+    out << "        "
+        << (entry.link     ? "link\t"
+            : entry.folder ? "folder\t"
+                           : "file\t")
+        << entry.path;
+    if (entry.link) out << "\t-> " << entry.linkTarget;
+    out << "\n";
+  }
+}
+
 namespace {
 
 json PlanJson(const engine::RemovalPlan& plan) {
@@ -122,18 +147,8 @@ json PlanJson(const engine::RemovalPlan& plan) {
                   {"evidence", item.evidence},
                   {"allowed", item.decision.allowed},
                   {"reason", item.decision.reason}};
-    if (item.action == engine::GateAction::DeleteTree) {
-      json contents = json::array();
-      for (const engine::TreeEntry& tree : item.contents) {
-        json one = {{"path", tree.path}, {"folder", tree.folder}};
-        if (tree.link) {
-          one["link"] = true;
-          one["linkTarget"] = tree.linkTarget;
-        }
-        contents.push_back(std::move(one));
-      }
-      entry["contents"] = std::move(contents);
-    }
+    if (item.action == engine::GateAction::DeleteTree)
+      entry["contents"] = TreeContentsJson(item.contents);
     items.push_back(std::move(entry));
   }
   return items;
@@ -144,15 +159,7 @@ void PrintPlan(std::ostream& out, const engine::RemovalPlan& plan) {
   for (const engine::PlanItem& item : plan.items) {
     out << (item.decision.allowed ? "    " : "    refused ") << engine::GateActionName(item.action)
         << "\t" << item.target << "\t(" << item.evidence << "; " << item.decision.reason << ")\n";
-    for (const engine::TreeEntry& tree : item.contents) {
-      out << "        "
-          << (tree.link     ? "link\t"
-              : tree.folder ? "folder\t"
-                            : "file\t")
-          << tree.path;
-      if (tree.link) out << "\t-> " << tree.linkTarget;
-      out << "\n";
-    }
+    PrintTreeContents(out, item.contents);
   }
 }
 

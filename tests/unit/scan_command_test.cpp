@@ -31,7 +31,7 @@ struct ScanCommand : testing::CliFixture {
     game.category = 9;
     testing::PutDatabase(machine.files, "C:\\Program Files\\Sorvane\\",
                          {{"WRITER", {{1, "{pf}\\Acme\\Writer\\writer.exe"}}, {}},
-                          {"GAME", {{4, "C:\\Games\\Space"}}, {}}},
+                          {"GAME", {{4, "C:\\Games\\Space"}, {4, "{w}\\Space"}}, {}}},
                          {writer, game});
     machine.files.PutFile("C:\\Program Files\\Acme\\Writer\\writer.exe");
     machine.files.PutFile("C:\\users\\root\\Desktop\\Acme Writer.lnk");
@@ -124,6 +124,34 @@ TEST_F(ScanCommand, DetailListsWhatTheDetailPageShows) {
             "Registry information (No, Registry Key, Type):\n"
             "File information (No, File Name, Type):\n"
             "1\tC:\\Games\\Space\tDirectory\n");
+}
+
+// The whole plan: what the detail page leaves out (refusals, with their reasons) included.
+TEST_F(ScanCommand, DetailAllShowsTheWholePlanWithRefusals) {
+  machine.files.PutFile("C:\\windows\\Space\\cache.bin");
+  machine.files.PutFile("C:\\Games\\Space\\space.exe");
+  ASSERT_EQ(Cli({"detail", "Space Game", "--all", "--json"}), kExitOk) << err.str();
+  const json result = json::parse(out.str());
+  ASSERT_TRUE(result.contains("plan")) << out.str();
+  const json& plan = result["plan"];
+  const auto find = [&](const std::string& target) {
+    for (const json& item : plan) {
+      if (item["target"] == target) return item;
+    }
+    return json();
+  };
+  const json games = find("C:\\Games\\Space");
+  ASSERT_TRUE(games.is_object()) << plan.dump(1);
+  EXPECT_TRUE(games["allowed"]);
+  EXPECT_EQ(games["contents"], json::array({{{"path", "c:\\games\\space\\space.exe"},
+                                              {"folder", false}}}));
+  EXPECT_FALSE(games["evidence"].get<std::string>().empty());
+  const json windows = find("C:\\windows\\Space");
+  ASSERT_TRUE(windows.is_object()) << plan.dump(1);
+  EXPECT_FALSE(windows["allowed"]);
+  EXPECT_NE(windows["reason"].get<std::string>().find("Windows folder"), std::string::npos);
+  // The rows of the detail page do not change with --all.
+  EXPECT_EQ(result["files"].size(), 1u);
 }
 
 TEST_F(ScanCommand, DetailOfAnUnknownNameIsAnError) {
