@@ -982,11 +982,9 @@ engine::ListRow TfrmMain::ReadRow(ListView list, int index) const {
 LPARAM TfrmMain::RowData(const engine::ProgramRef& program, bool checked) {
   std::size_t slot = 0;
   if (program != engine::ProgramRef{}) {
-    const auto known = std::find(programs_.begin(), programs_.end(), program);
-    if (known == programs_.end()) programs_.push_back(program);
-    slot = static_cast<std::size_t>(std::find(programs_.begin(), programs_.end(), program) -
-                                    programs_.begin()) +
-           1;
+    auto known = std::find(programs_.begin(), programs_.end(), program);
+    if (known == programs_.end()) known = programs_.insert(programs_.end(), program);
+    slot = static_cast<std::size_t>(known - programs_.begin()) + 1;
   }
   return static_cast<LPARAM>(slot << 1) | (checked ? 1 : 0);
 }
