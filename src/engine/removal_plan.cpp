@@ -204,6 +204,57 @@ void ListTree(platform::FileSystem& files, const std::string& folder, std::vecto
   }
 }
 
+// The product's name as its key gives it ("ProductName", or the Installer's own record's
+// "DisplayName").
+std::string ProductNameAt(platform::Platform& platform, const std::string& key) {
+  const platform::Hive hive = registry::RootKeyOfPath(key);
+  const std::string path(registry::KeyPathOf(key));
+  for (const auto& [below, value] : {std::pair<const char*, const char*>{"", "ProductName"},
+                                     {"\\InstallProperties", "DisplayName"}}) {
+    const auto read = platform.registry.ReadValue(hive, path + below, value);
+    if (read && platform::IsSingleStringType(read->type)) return Trim(read->data);
+  }
+  return {};
+}
+
+// Whether `product` is `name` followed by nothing but a version, a build or a bitness:
+// "Maildove Mail Client 7.0 (x64)" for "Maildove Mail Client", never "Acme Tools" for "Acme".
+bool IsVersionOf(std::string_view product, std::string_view name) {
+  const std::string folded = LowerAscii(product);
+  const std::string wanted = LowerAscii(TrimView(name));
+  if (wanted.empty() || !folded.starts_with(wanted)) return false;
+  static constexpr std::string_view kWords[] = {"x64",   "x86",     "x32",    "amd64", "bit",
+                                                "build", "version", "sp",     "r",     "v",
+                                                "rc",    "beta",    "release"};
+  std::string token;
+  const auto acceptable = [&](const std::string& word) {
+    if (word.empty()) return true;
+    if (std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords)) return true;
+    std::size_t letters = 0;
+    while (letters < word.size() && word[letters] >= 'a' && word[letters] <= 'z')
+      ++letters;
+    const std::string_view rest = std::string_view(word).substr(letters);
+    const bool versionNumber =
+        !rest.empty() &&
+        std::all_of(rest.begin(), rest.end(),
+                    [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) &&
+        (letters == 0 || word.substr(0, letters) == "v" || word.substr(0, letters) == "r" ||
+         word.substr(0, letters) == "build");
+    return versionNumber ||
+           (word.ends_with("bit") && word.size() > 3 &&
+            std::all_of(word.begin(), word.end() - 3, [](char c) { return c >= '0' && c <= '9'; }));
+  };
+  for (const char c : folded.substr(wanted.size())) {
+    if (c == ' ' || c == '(' || c == ')' || c == ',' || c == '-' || c == '_') {
+      if (!acceptable(token)) return false;
+      token.clear();
+    } else {
+      token += c;
+    }
+  }
+  return acceptable(token);
+}
+
 }  // namespace
 
 std::vector<TreeEntry> ListTreeForRemoval(platform::FileSystem& files, const std::string& folder) {
@@ -250,8 +301,15 @@ RemovalPlan PlanRemoval(const RunEnvironment& env, DeletionGate& gate, const Pro
         policy::PackedProductCode(policy::ProductCodeOfEntry(entry.KeyName, entry.UninstallString));
     reg.FindInstallerProductsByCode(facts.packedProductCode, productKeys);
   } else {
-    // A leftover of removed software has no entry to give its product code: its name does.
+    // A leftover of removed software has no entry to give its product code: its name does,
+    // but only a product named like the program and a version ("Acme 7.0", not "Acme Tools")
+    // is taken for its own.
     reg.FindInstallerProducts(facts.databaseName, productKeys, facts.packedProductCode);
+    if (!productKeys.empty() &&
+        !IsVersionOf(ProductNameAt(platform, productKeys.front()), facts.databaseName)) {
+      productKeys.clear();
+      facts.packedProductCode.clear();
+    }
   }
   StringList locationFolders;
   if (!locationKeys.empty())

@@ -944,6 +944,31 @@ TEST_F(RemovalTest, TheInstallerRegistrationGoesByProductCodeAndSharedKeysKeepTh
   EXPECT_FALSE(ValueExists(Hive::LocalMachine, components + "C2", kPacked));
 }
 
+// A residue has no product code: only a product named like it plus a version or a bitness
+// is its registration; a longer name is another program's.
+class ResidueProductTest : public RemovalTest,
+                           public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
+
+TEST_P(ResidueProductTest, TakesOnlyAVersionOfItsOwnName) {
+  const auto& [productName, taken] = GetParam();
+  const std::string product =
+      "SOFTWARE\\Classes\\Installer\\Products\\14A8E2C593D7F6B40A2E814F9C3D7B56";
+  DbSoft soft;
+  soft.id = "ACME";
+  soft.name = "Acme";
+  PutDatabase({{"ACME", {}, {}}}, {soft});
+  PutKey(Hive::LocalMachine, product, {{"ProductName", productName}});
+  Remove("Acme", kResidue);
+  EXPECT_EQ(!KeyExists(Hive::LocalMachine, product), taken) << productName;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ResidueProductTest,
+                         ::testing::Values(std::pair{"Acme", true},
+                                           std::pair{"Acme 7.0 (x64)", true},
+                                           std::pair{"Acme v2.1 64-bit", true},
+                                           std::pair{"Acme Tools", false},
+                                           std::pair{"Acme 7.0 Viewer", false}));
+
 // The same entries as the detail view sees them: nothing refused is listed.
 TEST_F(RemovalTest, TheDetailViewListsOnlyWhatTheGateAllows) {
   DbSoft soft;
